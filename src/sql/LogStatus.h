@@ -4,8 +4,13 @@
 
 #include "core/Karvath.h"
 
+class Platform;
+
 // The catalogue of databases and the log status list.
 
+// The machine's host name as the address chooser and isLocalServer use it:
+// empty when it is longer than 15 characters or cannot be had.
+std::string localHostName(Platform& os);
 // True when the server address box names this machine: its first IPv4 address
 // or its host name, byte for byte.
 bool isLocalServer(Karvath& k);
