@@ -13,11 +13,11 @@ namespace {
 // Exact (correctly rounded) powers of ten for the float rounding; a float's
 // decimal exponent never leaves [-45, 38].
 double powerOfTen(int n) {
-    static const double table[] = {
-        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12,
-        1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23, 1e24, 1e25,
-        1e26, 1e27, 1e28, 1e29, 1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38,
-        1e39, 1e40, 1e41, 1e42, 1e43, 1e44, 1e45, 1e46};
+    static const double table[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                   1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19,
+                                   1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29,
+                                   1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38, 1e39,
+                                   1e40, 1e41, 1e42, 1e43, 1e44, 1e45, 1e46};
     if (n >= 0 && n < static_cast<int>(std::size(table))) return table[n];
     return std::pow(10.0, n);
 }

@@ -138,7 +138,7 @@ struct Location {
     std::optional<Line> keyLine;
     std::string_view keyName;  // as the file spells it
     std::string_view value;
-    Line lastFilledLine;       // last non-blank line of the section, its header included
+    Line lastFilledLine;  // last non-blank line of the section, its header included
 };
 
 Location locate(std::string_view bytes, std::string_view section, std::string_view key) {

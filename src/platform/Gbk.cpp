@@ -114,7 +114,8 @@ std::u16string gbkToUtf16(std::string_view gbk) {
         // other bad byte goes alone, so the ASCII byte after it survives.
         const auto lead = static_cast<unsigned char>(in[0]);
         const auto trail = left > 1 ? static_cast<unsigned char>(in[1]) : 0;
-        const bool pair = lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+        const bool pair =
+            lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
         const std::size_t skip = pair ? 2 : 1;
         in += skip;
         left -= skip;
@@ -145,7 +146,8 @@ std::string utf16ToGbk(std::u16string_view text) {
         out += '?';
         if (errno != EILSEQ || left < 2) break;
         const std::size_t at = (bytes.size() - left) / 2;
-        const bool pair = at + 1 < text.size() && isHighSurrogate(text[at]) && isLowSurrogate(text[at + 1]);
+        const bool pair =
+            at + 1 < text.size() && isHighSurrogate(text[at]) && isLowSurrogate(text[at + 1]);
         const std::size_t skip = pair ? 4 : 2;
         in += skip;
         left -= skip;

@@ -321,11 +321,20 @@ std::string PosixPlatform::desktopExecArgument(const std::string& path) {
     std::string value;
     for (char c : argument) {
         switch (c) {
-            case '\\': value += "\\\\"; break;
-            case '\n': value += "\\n"; break;
-            case '\t': value += "\\t"; break;
-            case '\r': value += "\\r"; break;
-            default: value += c;
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            default:
+                value += c;
         }
     }
     return value;
@@ -339,7 +348,9 @@ bool PosixPlatform::registerAtLogon(const std::string& executablePath) {
         "[Desktop Entry]\n"
         "Type=Application\n"
         "Name=Karvath\n"
-        "Exec=" + desktopExecArgument(executablePath) + "\n"
+        "Exec=" +
+        desktopExecArgument(executablePath) +
+        "\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
     return replaceFile(file, entry);

@@ -37,6 +37,6 @@ public:
     // The pieces behind the methods above, open to tests.
     static std::string firstIPv4Of(const std::string& name);  // empty when it does not resolve
     static int countProcessesIn(const std::string& procDirectory, const std::string& name);
-    static std::string autostartFile();                      // full path of the desktop entry
+    static std::string autostartFile();  // full path of the desktop entry
     static std::string desktopExecArgument(const std::string& path);  // quoted and escaped
 };
