@@ -112,7 +112,9 @@ bool execute(SQLHSTMT stmt, const std::string& sql, SQLRETURN& rc) {
     return SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
 }
 
-FieldValue::Kind kindOf(SQLSMALLINT sqlType) {
+}  // namespace
+
+FieldValue::Kind fieldKindOf(int sqlType) {
     using K = FieldValue::Kind;
     switch (sqlType) {
         case SQL_INTEGER:
@@ -148,10 +150,12 @@ FieldValue::Kind kindOf(SQLSMALLINT sqlType) {
     }
 }
 
+namespace {
+
 // Reads a text or binary column in pieces; false on a driver error.
 // Sets isNull for a NULL value.
 bool readLong(SQLHSTMT stmt, SQLUSMALLINT col, bool binary, std::string& out, bool& isNull) {
-    constexpr SQLLEN kChunk = 4096;  // bytes
+    constexpr SQLLEN kChunk = 512;  // bytes; catalogue texts mostly fit in one piece
     std::u16string text;
     std::string bytes;
     std::vector<char> buf(kChunk + sizeof(SQLWCHAR));
@@ -256,7 +260,7 @@ bool readTable(SQLHSTMT stmt, SQLSMALLINT columns, Table& table) {
         }
         name.resize(static_cast<std::size_t>(nameLength));
         table.names.push_back(utf16ToGbk(name));
-        kinds.push_back(kindOf(type));
+        kinds.push_back(fieldKindOf(type));
     }
     for (;;) {
         SQLRETURN rc = SQLFetch(stmt);

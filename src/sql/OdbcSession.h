@@ -21,6 +21,9 @@ ConnectText buildConnectText(const std::string& dsnPath, const std::string& serv
                              const std::string& login, const std::string& password,
                              const std::string& database, const std::string& workstation);
 
+// The kind a column of this ODBC SQL type reads as.
+FieldValue::Kind fieldKindOf(int odbcSqlType);
+
 // The session over an ODBC driver manager (unixODBC + FreeTDS here), talking to
 // it only through the wide (UTF-16) functions so that GBK names survive whatever
 // the process locale is.
