@@ -20,7 +20,7 @@ bool reached(double v, double threshold) { return v - threshold >= -kTolerance; 
 // The clock is read anew for each line.
 void appendSizeLine(Karvath& k, const std::string& number, const char* unit) {
     k.view.appendText(编辑框_log, timeText(currentTime(k.os)) + "  " + k.state.selectedDatabase +
-                                     "检测到日志大小" + number + unit + "\r\n");
+                                      "检测到日志大小" + number + unit + "\r\n");
 }
 
 }  // namespace
@@ -77,7 +77,8 @@ void setUnattendedMode(Karvath& k) {
     }
     writeSetting(k.os, settings, "配置", "是否挂机", "否");
     v.clearRows(超级列表框1);
-    for (Control c : {按钮_获取本机ip, 编辑框_IP, 编辑框_用户名, 编辑框_密码}) v.setEnabled(c, true);
+    for (Control c : {按钮_获取本机ip, 编辑框_IP, 编辑框_用户名, 编辑框_密码})
+        v.setEnabled(c, true);
     k.db.closeConnection();
     v.setText(按钮_连接, "连接");
     v.setEnabled(按钮_连接, true);

@@ -5,8 +5,8 @@
 namespace {
 
 const std::vector<Control> kModeBoxes = {选择框_每月, 选择框_每周, 选择框_每天};
-const std::vector<Control> kFields = {标签_日, 编辑框_日, 组合框_星期, 标签_时, 编辑框_时,
-                                      标签_分, 编辑框_分, 标签_秒, 编辑框_秒, 按钮_确定};
+const std::vector<Control> kFields = {标签_日, 编辑框_日, 组合框_星期, 标签_时,   编辑框_时,
+                                      标签_分, 编辑框_分, 标签_秒,     编辑框_秒, 按钮_确定};
 
 class ScheduleEditorTest : public ScheduleFixture {
 protected:
@@ -54,13 +54,15 @@ struct ModeCase {
 };
 
 TEST_F(ScheduleEditorTest, CheckingAModeShowsItsFieldsAndLocksOutTheOtherModes) {
-    const std::set<Control> time = {标签_时, 编辑框_时, 标签_分, 编辑框_分, 标签_秒, 编辑框_秒, 按钮_确定};
+    const std::set<Control> time = {标签_时, 编辑框_时, 标签_分,  编辑框_分,
+                                    标签_秒, 编辑框_秒, 按钮_确定};
     auto with = [&](std::set<Control> extra) {
         extra.insert(time.begin(), time.end());
         return extra;
     };
-    for (const ModeCase& c : {ModeCase{选择框_每月, with({标签_日, 编辑框_日})},
-                              ModeCase{选择框_每周, with({组合框_星期})}, ModeCase{选择框_每天, time}}) {
+    for (const ModeCase& c :
+         {ModeCase{选择框_每月, with({标签_日, 编辑框_日})},
+          ModeCase{选择框_每周, with({组合框_星期})}, ModeCase{选择框_每天, time}}) {
         SCOPED_TRACE(c.box);
         view.click(c.box);
         EXPECT_TRUE(view.state(c.box).checked);
@@ -219,15 +221,24 @@ struct ClampCase {
 
 TEST_F(ScheduleEditorTest, ConfirmReplacesOnlyValuesAboveTheUpperBounds) {
     const ClampCase cases[] = {
-        {编辑框_日, "日期", "45", "1"},        {编辑框_日, "日期", "32", "1"},
-        {编辑框_日, "日期", "31", "31"},       {编辑框_日, "日期", "-3", "-3"},
-        {编辑框_日, "日期", "8", "8"},         {编辑框_时, "时", "24", "24"},
-        {编辑框_时, "时", "25", "0"},          {编辑框_时, "时", "08", "08"},
-        {编辑框_时, "时", "-", "-"},           {编辑框_时, "时", "abc", "abc"},
-        {编辑框_时, "时", "-30", "-30"},       {编辑框_时, "时", "０", "０"},
-        {编辑框_时, "时", "２５", "0"},        {编辑框_时, "时", "4294967301", "4294967301"},
-        {编辑框_分, "分", "60", "60"},         {编辑框_分, "分", "61", "0"},
-        {编辑框_秒, "秒", "60", "60"},         {编辑框_秒, "秒", "61", "0"},
+        {编辑框_日, "日期", "45", "1"},
+        {编辑框_日, "日期", "32", "1"},
+        {编辑框_日, "日期", "31", "31"},
+        {编辑框_日, "日期", "-3", "-3"},
+        {编辑框_日, "日期", "8", "8"},
+        {编辑框_时, "时", "24", "24"},
+        {编辑框_时, "时", "25", "0"},
+        {编辑框_时, "时", "08", "08"},
+        {编辑框_时, "时", "-", "-"},
+        {编辑框_时, "时", "abc", "abc"},
+        {编辑框_时, "时", "-30", "-30"},
+        {编辑框_时, "时", "０", "０"},
+        {编辑框_时, "时", "２５", "0"},
+        {编辑框_时, "时", "4294967301", "4294967301"},
+        {编辑框_分, "分", "60", "60"},
+        {编辑框_分, "分", "61", "0"},
+        {编辑框_秒, "秒", "60", "60"},
+        {编辑框_秒, "秒", "61", "0"},
         {编辑框_秒, "秒", "2147483648", "2147483648"},
     };
     for (const ClampCase& c : cases) {
@@ -309,7 +320,8 @@ struct RestoreCase {
 };
 
 TEST_F(ScheduleEditorTest, RestoreShowsTheSavedModeUnlocked) {
-    const std::set<Control> time = {标签_时, 编辑框_时, 标签_分, 编辑框_分, 标签_秒, 编辑框_秒, 按钮_确定};
+    const std::set<Control> time = {标签_时, 编辑框_时, 标签_分,  编辑框_分,
+                                    标签_秒, 编辑框_秒, 按钮_确定};
     auto with = [&](std::set<Control> extra) {
         extra.insert(time.begin(), time.end());
         return extra;

@@ -74,7 +74,8 @@ private:
 
 class JournalPlatform : public FakePlatform {
 public:
-    JournalPlatform(VirtualClock& clock, Journal& journal) : FakePlatform(clock), journal_(journal) {}
+    JournalPlatform(VirtualClock& clock, Journal& journal)
+        : FakePlatform(clock), journal_(journal) {}
 
     // Every exclusive write attempt: path and bytes.
     std::vector<std::pair<std::string, std::string>> exclusiveWrites;
@@ -147,7 +148,8 @@ protected:
         const std::string marker = "检测到日志大小";
         int n = 0;
         const std::string log = activityLog();
-        for (auto at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) ++n;
+        for (auto at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1))
+            ++n;
         return n;
     }
 

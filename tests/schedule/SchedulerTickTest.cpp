@@ -37,9 +37,9 @@ protected:
 
 TEST(WeekdayNumber, FollowsTheClocksSundayFirstNumbering) {
     const std::pair<std::string, int> table[] = {
-        {"星期日", 1}, {"星期一", 2}, {"星期二", 3}, {"星期三", 4}, {"星期四", 5}, {"星期五", 6},
-        {"星期六", 7}, {"", 0},       {"星期", 0},   {"星期日 ", 0}, {" 星期一", 0}, {"Sunday", 0},
-        {"星期七", 0}, {"周三", 0},
+        {"星期日", 1},  {"星期一", 2}, {"星期二", 3}, {"星期三", 4}, {"星期四", 5},
+        {"星期五", 6},  {"星期六", 7}, {"", 0},       {"星期", 0},   {"星期日 ", 0},
+        {" 星期一", 0}, {"Sunday", 0}, {"星期七", 0}, {"周三", 0},
     };
     for (const auto& [text, number] : table) EXPECT_EQ(weekdayNumber(text), number) << text;
 }
@@ -58,21 +58,28 @@ TEST_F(SchedulerTickTest, MatchesOnlyTheScheduledSecond) {
     const TickCase cases[] = {
         {"daily at the second", 选择框_每天, "", -1, "8", "30", "0", 2021, 3, 15, 8, 30, 0, true},
         {"daily a second late", 选择框_每天, "", -1, "8", "30", "0", 2021, 3, 15, 8, 30, 1, false},
-        {"daily a second early", 选择框_每天, "", -1, "8", "30", "0", 2021, 3, 15, 8, 29, 59, false},
+        {"daily a second early", 选择框_每天, "", -1, "8", "30", "0", 2021, 3, 15, 8, 29, 59,
+         false},
         {"daily any date", 选择框_每天, "", -1, "8", "30", "0", 2024, 2, 29, 8, 30, 0, true},
-        {"daily leading zeros", 选择框_每天, "", -1, "08", "030", "00", 2021, 3, 15, 8, 30, 0, true},
-        {"daily in the evening", 选择框_每天, "", -1, "20", "30", "0", 2021, 3, 15, 8, 30, 0, false},
+        {"daily leading zeros", 选择框_每天, "", -1, "08", "030", "00", 2021, 3, 15, 8, 30, 0,
+         true},
+        {"daily in the evening", 选择框_每天, "", -1, "20", "30", "0", 2021, 3, 15, 8, 30, 0,
+         false},
         {"weekly Wednesday", 选择框_每周, "", 2, "8", "30", "0", 2021, 3, 17, 8, 30, 0, true},
-        {"weekly Wednesday on Thursday", 选择框_每周, "", 2, "8", "30", "0", 2021, 3, 18, 8, 30, 0, false},
-        {"weekly Wednesday on Monday", 选择框_每周, "", 2, "8", "30", "0", 2021, 3, 15, 8, 30, 0, false},
+        {"weekly Wednesday on Thursday", 选择框_每周, "", 2, "8", "30", "0", 2021, 3, 18, 8, 30, 0,
+         false},
+        {"weekly Wednesday on Monday", 选择框_每周, "", 2, "8", "30", "0", 2021, 3, 15, 8, 30, 0,
+         false},
         {"weekly Saturday", 选择框_每周, "", 5, "8", "30", "0", 2021, 3, 20, 8, 30, 0, true},
         {"weekly Sunday", 选择框_每周, "", 6, "8", "30", "0", 2021, 3, 21, 8, 30, 0, true},
-        {"weekly Sunday on Saturday", 选择框_每周, "", 6, "8", "30", "0", 2021, 3, 20, 8, 30, 0, false},
+        {"weekly Sunday on Saturday", 选择框_每周, "", 6, "8", "30", "0", 2021, 3, 20, 8, 30, 0,
+         false},
         {"weekly Monday", 选择框_每周, "", 0, "8", "30", "0", 2021, 3, 15, 8, 30, 0, true},
         {"weekly wrong minute", 选择框_每周, "", 0, "8", "31", "0", 2021, 3, 15, 8, 30, 0, false},
         {"monthly on its day", 选择框_每月, "15", -1, "8", "30", "0", 2021, 3, 15, 8, 30, 0, true},
         {"monthly next day", 选择框_每月, "15", -1, "8", "30", "0", 2021, 3, 16, 8, 30, 0, false},
-        {"monthly wrong second", 选择框_每月, "15", -1, "8", "30", "1", 2021, 3, 15, 8, 30, 0, false},
+        {"monthly wrong second", 选择框_每月, "15", -1, "8", "30", "1", 2021, 3, 15, 8, 30, 0,
+         false},
         {"monthly 31st", 选择框_每月, "31", -1, "0", "0", "0", 2021, 12, 31, 0, 0, 0, true},
     };
     for (const TickCase& c : cases) {
@@ -87,7 +94,8 @@ TEST_F(SchedulerTickTest, MatchesOnlyTheScheduledSecond) {
 TEST_F(SchedulerTickTest, DailyRunsOnceADay) {
     setMode(选择框_每天, "", -1, "8", "30", "0");
     EXPECT_EQ(runsOver(2021, 3, 15, 0, 0, 0, 86400, 1), 1);
-    EXPECT_EQ(activityLog().rfind("2021年3月15日8时30分  shop检测到日志大小", 0), 0u) << activityLog();
+    EXPECT_EQ(activityLog().rfind("2021年3月15日8时30分  shop检测到日志大小", 0), 0u)
+        << activityLog();
     EXPECT_EQ(runsOver(2021, 1, 1, 8, 30, 0, 60, 86400), 60);
 }
 
@@ -126,7 +134,7 @@ TEST_F(SchedulerTickTest, ImpossibleMonthlySchedulesNeverRun) {
     struct Case {
         std::string day, h, m, s;
     };
-    const Case cases[] = {{"0", "8", "30", "0"},  {"-1", "8", "30", "0"}, {"15", "24", "30", "0"},
+    const Case cases[] = {{"0", "8", "30", "0"},  {"-1", "8", "30", "0"},  {"15", "24", "30", "0"},
                           {"15", "8", "60", "0"}, {"15", "8", "30", "60"}, {"32", "8", "30", "0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.day + " " + c.h + ":" + c.m + ":" + c.s);
@@ -196,10 +204,27 @@ TEST_F(SchedulerTickTest, BoxesAreReadOnlyUpToTheFirstMismatch) {
     const Case cases[] = {
         {"monthly, wrong day", 选择框_每月, -1, 2021, 3, 16, 8, 30, 0, {编辑框_日}},
         {"monthly, wrong hour", 选择框_每月, -1, 2021, 3, 15, 9, 30, 0, {编辑框_日, 编辑框_时}},
-        {"monthly, wrong minute", 选择框_每月, -1, 2021, 3, 15, 8, 31, 0,
+        {"monthly, wrong minute",
+         选择框_每月,
+         -1,
+         2021,
+         3,
+         15,
+         8,
+         31,
+         0,
          {编辑框_日, 编辑框_时, 编辑框_分}},
         {"weekly, wrong weekday", 选择框_每周, 2, 2021, 3, 15, 8, 30, 0, {}},
-        {"weekly, wrong second", 选择框_每周, 0, 2021, 3, 15, 8, 30, 1, {编辑框_时, 编辑框_分, 编辑框_秒}},
+        {"weekly, wrong second",
+         选择框_每周,
+         0,
+         2021,
+         3,
+         15,
+         8,
+         30,
+         1,
+         {编辑框_时, 编辑框_分, 编辑框_秒}},
         {"daily, wrong hour", 选择框_每天, -1, 2021, 3, 15, 7, 30, 0, {编辑框_时}},
     };
     for (const Case& c : cases) {
