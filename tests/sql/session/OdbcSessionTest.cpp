@@ -441,6 +441,10 @@ TEST_F(OdbcSessionTest, CleanupStatementsRunAndAreDrained) {
     EXPECT_EQ(standin.server().fileSizePages("Shop", "Shop_log"), 64);
     EXPECT_TRUE(session.executeStatement("ALTER DATABASE Shop SET RECOVERY FULL"));
     EXPECT_EQ(standin.server().recovery("Shop"), Recovery::Full);
+    const std::vector<std::string> sent = {"ALTER DATABASE Shop SET RECOVERY SIMPLE ", "USE Shop",
+                                           "DBCC SHRINKFILE (N'Shop_log' , 0, TRUNCATEONLY)",
+                                           "ALTER DATABASE Shop SET RECOVERY FULL"};
+    EXPECT_EQ(standin.server().statementTexts(), sent);
     // A statement that returns rows leaves nothing pending behind it.
     EXPECT_TRUE(session.executeStatement(kNamesList));
     EXPECT_EQ(countDatabases(), 6);
