@@ -270,3 +270,50 @@ TEST_F(SchedulerTickTest, StoppedTimerRunsNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+class TimerCleanupTest : public SchedulerTickTest {
+protected:
+    // A daily check at 08:30:00 of a 1 GB local log, unattended mode on at 08:29:59.
+    void armAtOneGigabyte() {
+        connectLocal(1073741824);
+        chooseShop();
+        setMode(选择框_每天, "", -1, "8", "30", "0");
+        view.click(按钮_确定);
+        view.state(选择框1).enabled = true;
+        clock.set(2021, 3, 15, 8, 29, 59);
+        view.click(选择框1);
+    }
+};
+
+TEST_F(TimerCleanupTest, TicksDuringTheCleanupRunWithTheirOwnTime) {
+    armAtOneGigabyte();
+    view.runFor(10000);
+    const std::string log = activityLog();
+    EXPECT_EQ(log.rfind("2021年3月15日8时30分  shop检测到日志大小1048.576MB\r\n"
+                        "2021年3月15日8时30分  shop检测到日志大小1.048576GB\r\n",
+                        0),
+              0u)
+        << log;
+    EXPECT_NE(log.find("shop清理完毕，共释放了"), std::string::npos);
+    // The ticks that fell inside the cleanup's waits were later seconds: no second check.
+    EXPECT_EQ(sizeLines(), 2);
+    ASSERT_EQ(os.exclusiveWrites.size(), 1u);
+    EXPECT_EQ(os.exclusiveWrites[0].second, log);
+}
+
+TEST_F(TimerCleanupTest, SwitchingOffDuringTheCleanupStillSavesTheCheck) {
+    armAtOneGigabyte();
+    // 08:30:00 is 1000 ms on; the cleanup then waits 2500 ms.
+    view.at(2200, [&] { view.click(选择框1); });
+    view.runFor(10000);
+    EXPECT_EQ(view.state(时钟1).period, 0);
+    EXPECT_FALSE(view.state(选择框1).enabled);
+    EXPECT_EQ(setting("配置", "是否挂机"), "否");
+    EXPECT_NE(activityLog().find("shop清理完毕，共释放了"), std::string::npos);
+    ASSERT_EQ(os.exclusiveWrites.size(), 1u);
+    EXPECT_EQ(os.exclusiveWrites[0].second, activityLog());
+}
+
+}  // namespace
