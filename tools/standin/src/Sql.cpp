@@ -712,12 +712,16 @@ private:
         out_.colMetadata(columns);
         out_.row(columns, {std::int64_t{db->id}, std::int64_t{file->fileId},
                            currentPages(state_, *file), file->minPages, floor, floor});
-        if (!s.noInfoMsgs) {
-            info(2528, 10,
-                 "DBCC execution completed. If DBCC printed error messages, contact your system "
-                 "administrator.");
+        if (s.noInfoMsgs) {
+            out_.done(tds::kDoneCount | more, kCmdDbcc, 1);
+            return true;
         }
-        out_.done(tds::kDoneCount | more, kCmdDbcc, 1);
+        // DBCC closes its result set, then reports completion.
+        out_.done(tds::kDoneCount | tds::kDoneMore, kCmdDbcc, 1);
+        info(2528, 10,
+             "DBCC execution completed. If DBCC printed error messages, contact your system "
+             "administrator.");
+        out_.done(more, kCmdDbcc, 0);
         return true;
     }
 
