@@ -262,6 +262,43 @@ TEST_F(SettingsFile, LargeJunkFileSurvivesAWrite) {
     EXPECT_EQ(read("新节", "ip"), "1");
 }
 
+// One file held in memory, for many quick rounds.
+class MemoryFile : public PosixPlatform {
+public:
+    std::string bytes;
+    bool exists(const std::string&) override { return true; }
+    bool readFile(const std::string&, std::string& out) override {
+        out = bytes;
+        return true;
+    }
+    bool replaceFile(const std::string&, const std::string& in) override {
+        bytes = in;
+        return true;
+    }
+};
+
+TEST(SettingsJunk, WhatIsWrittenReadsBackFromAnyJunk) {
+    MemoryFile file;
+    std::mt19937 random(7);
+    const std::string alphabet =
+        "[]=\r\n \t\x81\xA3\xB1\x5D"
+        "aA\"'";
+    const char* sections[] = {"配置", "a", "A"};
+    const char* keys[] = {"ip", "IP", "k"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string junk(random() % 300, ' ');
+        for (char& c : junk) c = alphabet[random() % alphabet.size()];
+        file.bytes = junk;
+        for (int step = 0; step < 4; ++step) {
+            const std::string section = sections[random() % 3];
+            const std::string key = keys[random() % 3];
+            const std::string value = "v" + std::to_string(random() % 1000);
+            ASSERT_TRUE(writeSetting(file, "f", section, key, value));
+            EXPECT_EQ(readSetting(file, "f", section, key), value) << "junk: " << junk;
+        }
+    }
+}
+
 // A platform whose writes or reads fail, as when the program dies mid-write or
 // the file cannot be read.
 class FailingPlatform : public PosixPlatform {
