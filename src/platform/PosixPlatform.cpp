@@ -168,10 +168,11 @@ std::int64_t PosixPlatform::fileSize(const std::string& path) {
 }
 
 bool PosixPlatform::readFile(const std::string& path, std::string& bytes) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking open so that a FIFO in the file's place cannot hang the program.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid()) return false;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     return readAll(fd.get(), bytes);
 }
 

@@ -186,6 +186,8 @@ TEST_F(Files, ReadRemoveRestrict) {
     std::string bytes = "untouched";
     EXPECT_FALSE(os.readFile(path, bytes));
     EXPECT_FALSE(os.readFile(dir, bytes));
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(os.readFile(dir + "/fifo", bytes));  // returns at once, no writer needed
     EXPECT_EQ(bytes, "untouched");
     const std::string binary("\x00\xFF\r\n\x80", 5);
     put(path, binary);
