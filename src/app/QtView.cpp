@@ -179,11 +179,13 @@ std::unique_ptr<TopWindow> QtView::buildWindow(Window w) {
     win->setFixedSize(ws.clientWidth, ws.clientHeight);
     QPalette palette = win->palette();
     palette.setColor(QPalette::Window, rgb(WindowBackground));
-    palette.setColor(QPalette::WindowText, Qt::black);
     palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::Text, Qt::black);
-    palette.setColor(QPalette::Button, rgb(0xF0F0F0));
-    palette.setColor(QPalette::ButtonText, Qt::black);
+    // Disabled controls keep the style's grey text.
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+        palette.setColor(group, QPalette::Text, Qt::black);
+        palette.setColor(group, QPalette::ButtonText, Qt::black);
+    }
     win->setPalette(palette);
     win->setAutoFillBackground(true);
     QFont font = win->font();
