@@ -208,8 +208,7 @@ private:
             // Session options the driver sets after login; accepted and ignored.
             s.kind = Statement::Kind::Set;
             if (peek().kind != Kind::Word) return failed();
-            while (peek().kind != Kind::End && !isSymbol(';') &&
-                   !(startsStatement(peek()) && i_ > 0)) {
+            while (peek().kind != Kind::End && !isSymbol(';') && !startsStatement(peek())) {
                 ++i_;
             }
             return true;
@@ -571,20 +570,32 @@ private:
             whereValue = evaluate(s.where->operand);
         }
 
+        // Only the columns the statement reads are filled in; the others stay NULL.
+        std::vector<bool> needed(columnsOf(*table).size(), false);
+        for (const Out& o : outs) {
+            if (o.source >= 0) needed[static_cast<std::size_t>(o.source)] = true;
+        }
+        if (whereColumn >= 0) needed[static_cast<std::size_t>(whereColumn)] = true;
         std::vector<std::vector<Value>> rows;
         switch (*table) {
             case Table::SysDatabases:
+                rows.reserve(state_.databases.size());
                 for (const Database& db : state_.databases) {
-                    rows.push_back({db.name, std::int64_t{db.id},
-                                    db.files.empty() ? Value{}
-                                                     : Value{reportedPath(state_, db.files[0])}});
+                    std::vector<Value>& r = rows.emplace_back(3);
+                    if (needed[0]) r[0] = db.name;
+                    if (needed[1]) r[1] = std::int64_t{db.id};
+                    if (needed[2] && !db.files.empty()) r[2] = reportedPath(state_, db.files[0]);
                 }
                 break;
             case Table::Databases:
+                rows.reserve(state_.databases.size());
                 for (const Database& db : state_.databases) {
-                    rows.push_back({db.name, std::int64_t{db.id}, std::string("ONLINE"),
-                                    recoveryNumber(db.recovery),
-                                    std::string(recoveryName(db.recovery))});
+                    std::vector<Value>& r = rows.emplace_back(5);
+                    if (needed[0]) r[0] = db.name;
+                    if (needed[1]) r[1] = std::int64_t{db.id};
+                    if (needed[2]) r[2] = std::string("ONLINE");
+                    if (needed[3]) r[3] = recoveryNumber(db.recovery);
+                    if (needed[4]) r[4] = std::string(recoveryName(db.recovery));
                 }
                 break;
             case Table::MasterFiles: {

@@ -107,11 +107,15 @@ int main(int argc, char** argv) {
     }
     std::cout << "PORT " << port << std::endl;
 
+    // Started by the parent itself: being adopted by another process also means it is gone
+    // (a dead parent nobody has reaped yet still answers kill(pid, 0)).
+    const bool childOfParent = parentPid > 0 && ::getppid() == static_cast<pid_t>(parentPid);
     const timespec tick{0, 250'000'000};
     while (true) {
         const int sig = sigtimedwait(&signals, nullptr, &tick);
         if (sig == SIGINT || sig == SIGTERM) break;
         if (parentPid > 0 && ::kill(static_cast<pid_t>(parentPid), 0) != 0 && errno == ESRCH) break;
+        if (childOfParent && ::getppid() != static_cast<pid_t>(parentPid)) break;
     }
     server.stop();
     return 0;
