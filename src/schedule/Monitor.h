@@ -19,7 +19,9 @@ void reportRemoteLogSize(Karvath& k, float megabytes);
 
 // Writes log.txt's old bytes followed by the activity log's whole text back to
 // log.txt in one exclusive write. The whole text each time: lines already in
-// the file are written again, and existing files depend on that layout.
+// the file are written again, and existing files depend on that layout. A
+// missing log.txt counts as empty; one that is there but cannot be read is
+// left untouched until a later check can read it.
 void appendActivityLog(Karvath& k);
 
 // 选择框1 clicked (it has toggled already). On: saves the switch and starts the
