@@ -1,3 +1,5 @@
+#include "standin/Model.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +12,6 @@
 
 #include "Catalogue.h"
 #include "Text.h"
-#include "standin/Model.h"
 
 namespace karvath::standin {
 

@@ -57,7 +57,8 @@ std::string escapeField(std::string_view s) {
 bool faultMatches(const StatementFault& f, const std::string& sql) {
     if (!f.regex) return sql.find(f.pattern) != std::string::npos;
     try {
-        return std::regex_search(sql, std::regex(f.pattern, std::regex::ECMAScript | std::regex::icase));
+        return std::regex_search(sql,
+                                 std::regex(f.pattern, std::regex::ECMAScript | std::regex::icase));
     } catch (const std::regex_error&) {
         return false;
     }
@@ -283,8 +284,8 @@ private:
             return false;
         }
         const std::uint32_t asked = login->packetSize;
-        packetSize_ = asked == 0 ? tds::kDefaultPacketSize
-                                 : std::clamp<std::uint32_t>(asked, 512, 32767);
+        packetSize_ =
+            asked == 0 ? tds::kDefaultPacketSize : std::clamp<std::uint32_t>(asked, 512, 32767);
         session_.database = database;
         w.envChange(tds::kEnvDatabase, database, "master");
         w.message(false, 5701, 2, 0, "Changed database context to '" + database + "'.",

@@ -15,7 +15,9 @@ using tds::Column;
 using tds::ColumnType;
 using tds::Value;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isWordStart(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -490,7 +492,8 @@ private:
         const std::string schema = part(1);
         const std::string database = part(2);
         if (parts.size() <= 3 && (database.empty() || state_.findDatabase(database))) {
-            if (object == "sysdatabases" && (schema.empty() || schema == "dbo" || schema == "sys")) {
+            if (object == "sysdatabases" &&
+                (schema.empty() || schema == "dbo" || schema == "sys")) {
                 return Table::SysDatabases;
             }
             if (schema == "sys" && object == "databases") return Table::Databases;
@@ -625,8 +628,8 @@ private:
         if (counting) {
             std::int64_t n = 0;
             for (const auto& r : rows) {
-                if (outs[0].source < 0 ||
-                    !std::holds_alternative<std::monostate>(r[static_cast<std::size_t>(outs[0].source)])) {
+                if (outs[0].source < 0 || !std::holds_alternative<std::monostate>(
+                                              r[static_cast<std::size_t>(outs[0].source)])) {
                     ++n;
                 }
             }
@@ -716,9 +719,9 @@ private:
             return false;
         }
         const std::vector<Column> columns = {
-            {"DbId", ColumnType::SmallInt, 0},      {"FileId", ColumnType::Int, 0},
-            {"CurrentSize", ColumnType::Int, 0},    {"MinimumSize", ColumnType::Int, 0},
-            {"UsedPages", ColumnType::Int, 0},      {"EstimatedPages", ColumnType::Int, 0},
+            {"DbId", ColumnType::SmallInt, 0},   {"FileId", ColumnType::Int, 0},
+            {"CurrentSize", ColumnType::Int, 0}, {"MinimumSize", ColumnType::Int, 0},
+            {"UsedPages", ColumnType::Int, 0},   {"EstimatedPages", ColumnType::Int, 0},
         };
         out_.colMetadata(columns);
         out_.row(columns, {std::int64_t{db->id}, std::int64_t{file->fileId},
@@ -747,9 +750,9 @@ bool runBatch(std::string_view sql, State& state, Session& session, tds::TokenWr
     const TokenizeResult tokens = tokenize(sql);
     Executor exec(state, session, out);
     if (tokens.unclosed) {
-        exec.error(105, 1, 15,
-                   "Unclosed quotation mark after the character string '" + *tokens.unclosed +
-                       "'.");
+        exec.error(
+            105, 1, 15,
+            "Unclosed quotation mark after the character string '" + *tokens.unclosed + "'.");
         exec.error(102, 1, 15, "Incorrect syntax near '" + *tokens.unclosed + "'.");
         out.done(tds::kDoneError, 0, 0);
         return false;

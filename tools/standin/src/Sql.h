@@ -20,7 +20,7 @@ struct SqlToken {
 };
 
 struct TokenizeResult {
-    std::vector<SqlToken> tokens;  // ends with an End token
+    std::vector<SqlToken> tokens;         // ends with an End token
     std::optional<std::string> unclosed;  // the text after an unclosed quotation mark
 };
 TokenizeResult tokenize(std::string_view sql);

@@ -103,7 +103,8 @@ std::optional<State> parseState(std::string_view text, Faults* faults, std::stri
         if (!file) return;
         DbFile& d = file->file;
         const bool log = d.type == FileType::Log;
-        d.minPages = file->min.value_or(log ? std::min<std::int64_t>(d.sizePages, 64) : d.sizePages);
+        d.minPages =
+            file->min.value_or(log ? std::min<std::int64_t>(d.sizePages, 64) : d.sizePages);
         d.activePages = file->active.value_or(d.minPages);
         if (d.physicalPath.empty() && d.realFile.empty()) {
             d.physicalPath = "/var/opt/mssql/data/" + d.logicalName + (log ? ".ldf" : ".mdf");
@@ -161,7 +162,8 @@ std::optional<State> parseState(std::string_view text, Faults* faults, std::stri
             if (key == "name") {
                 if (db) return fail("database name given twice");
                 for (const std::string& d : defined) {
-                    if (equalsNoCase(d, value)) return fail("duplicate database " + std::string(value));
+                    if (equalsNoCase(d, value))
+                        return fail("duplicate database " + std::string(value));
                 }
                 defined.emplace_back(value);
                 int id = 0;

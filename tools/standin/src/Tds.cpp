@@ -241,8 +241,7 @@ void TokenWriter::returnStatus(std::int32_t value) {
     u32(static_cast<std::uint32_t>(value));
 }
 
-void TokenWriter::returnValueInt(std::uint16_t ordinal, std::string_view name,
-                                 std::int32_t value) {
+void TokenWriter::returnValueInt(std::uint16_t ordinal, std::string_view name, std::int32_t value) {
     u8(kTokReturnValue);
     u16(ordinal);
     bVarchar(name);
@@ -298,9 +297,9 @@ public:
                 at_ += len;
                 return true;
             }
-            case 0x30:  // INT1
-            case 0x34:  // INT2
-            case 0x38:  // INT4
+            case 0x30:    // INT1
+            case 0x34:    // INT2
+            case 0x38:    // INT4
             case 0x7F: {  // INT8
                 const std::size_t len = type == 0x30 ? 1 : type == 0x34 ? 2 : type == 0x38 ? 4 : 8;
                 if (!need(len)) return false;
@@ -364,7 +363,8 @@ private:
     }
     std::int64_t integer(std::size_t len) const {
         std::uint64_t v = 0;
-        for (std::size_t i = 0; i < len; ++i) v |= static_cast<std::uint64_t>(b_[at_ + i]) << (8 * i);
+        for (std::size_t i = 0; i < len; ++i)
+            v |= static_cast<std::uint64_t>(b_[at_ + i]) << (8 * i);
         if (len < 8 && (v >> (8 * len - 1)) & 1) v |= ~std::uint64_t{0} << (8 * len);  // sign
         return static_cast<std::int64_t>(v);
     }
@@ -382,7 +382,8 @@ private:
     // Partially length-prefixed data: a total length, then chunks up to an empty one.
     bool plp(RpcParam& p, bool wideChars) {
         if (!need(8)) return false;
-        const std::uint64_t total = le32(b_, at_) | (static_cast<std::uint64_t>(le32(b_, at_ + 4)) << 32);
+        const std::uint64_t total =
+            le32(b_, at_) | (static_cast<std::uint64_t>(le32(b_, at_ + 4)) << 32);
         at_ += 8;
         if (total == ~std::uint64_t{0}) return true;  // NULL
         Bytes data;

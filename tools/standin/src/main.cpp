@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -74,6 +75,10 @@ int main(int argc, char** argv) {
         state = std::move(*loaded);
     }
     state.dataDir = dataDir.empty() ? "." : dataDir;
+    if (!dataDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(dataDir, ec);
+    }
     if (resetFiles) {
         std::string error;
         if (!prepareRealFiles(state, true, &error)) {

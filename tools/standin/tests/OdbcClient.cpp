@@ -30,8 +30,8 @@ std::vector<Diagnostic> diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
                                             static_cast<SQLSMALLINT>(std::size(message)), &length);
         if (!SQL_SUCCEEDED(rc)) break;
         out.push_back({narrow(state, 5), static_cast<long>(native),
-                       narrow(message, static_cast<std::size_t>(
-                                           std::min<SQLSMALLINT>(length, std::size(message) - 1)))});
+                       narrow(message, static_cast<std::size_t>(std::min<SQLSMALLINT>(
+                                           length, std::size(message) - 1)))});
     }
     return out;
 }
@@ -132,8 +132,8 @@ Result OdbcConnection::execute(const std::string& sql, int queryTimeout) {
                     if (indicator == SQL_NULL_DATA) {
                         row.emplace_back();
                     } else {
-                        row.emplace_back(narrow(buffer, static_cast<std::size_t>(indicator) /
-                                                            sizeof(SQLWCHAR)));
+                        row.emplace_back(
+                            narrow(buffer, static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR)));
                     }
                 }
                 r.rows.push_back(std::move(row));
@@ -151,8 +151,8 @@ Result OdbcConnection::execute(const std::string& sql, int queryTimeout) {
 std::string OdbcConnection::currentCatalog() {
     SQLWCHAR name[256] = {};
     SQLINTEGER length = 0;
-    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, name, sizeof name,
-                                          &length))) {
+    if (!SQL_SUCCEEDED(
+            SQLGetConnectAttrW(dbc_, SQL_ATTR_CURRENT_CATALOG, name, sizeof name, &length))) {
         return {};
     }
     return narrow(name, static_cast<std::size_t>(length) / sizeof(SQLWCHAR));

@@ -109,7 +109,8 @@ TEST_F(StandinOdbcTest, PermissionErrors) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.number);
         Faults f;
-        f.statements.push_back({Action::PermissionError, "ALTER DATABASE", false, 0, k.number, "", 0});
+        f.statements.push_back(
+            {Action::PermissionError, "ALTER DATABASE", false, 0, k.number, "", 0});
         server_->setFaults(f);
         auto c = connect();
         const Result r = c->execute("ALTER DATABASE Shop SET RECOVERY SIMPLE ");

@@ -104,9 +104,9 @@ TEST_F(StandinOdbcTest, CleanupStatementsShrinkTheLogAndRestoreFullRecovery) {
 
     const Result shrink = c->execute("DBCC SHRINKFILE (N'Shop_log' , 0, TRUNCATEONLY)");
     ASSERT_TRUE(shrink.ok) << shrink.messages();
-    EXPECT_EQ(shrink.columns, (std::vector<std::string>{"DbId", "FileId", "CurrentSize",
-                                                        "MinimumSize", "UsedPages",
-                                                        "EstimatedPages"}));
+    EXPECT_EQ(shrink.columns,
+              (std::vector<std::string>{"DbId", "FileId", "CurrentSize", "MinimumSize", "UsedPages",
+                                        "EstimatedPages"}));
     EXPECT_EQ(shrink.rows, (Rows{{"5", "2", "64", "64", "64", "64"}}));
     EXPECT_TRUE(shrink.hasNative(2528)) << shrink.messages();
     EXPECT_EQ(server_->fileSizePages("Shop", "Shop_log"), 64);
@@ -115,7 +115,8 @@ TEST_F(StandinOdbcTest, CleanupStatementsShrinkTheLogAndRestoreFullRecovery) {
     ASSERT_TRUE(full.ok) << full.messages();
     EXPECT_EQ(server_->recovery("Shop"), Recovery::Full);
 
-    const Result back = c->execute("SELECT recovery_model_desc FROM sys.databases WHERE name = N'Shop'");
+    const Result back =
+        c->execute("SELECT recovery_model_desc FROM sys.databases WHERE name = N'Shop'");
     ASSERT_TRUE(back.ok) << back.messages();
     EXPECT_EQ(back.rows, (Rows{{"FULL"}}));
     EXPECT_EQ(c->execute(logFileQuery("Shop")).rows.at(1).at(4), "64");
@@ -199,7 +200,8 @@ TEST_F(StandinOdbcTest, UnknownDatabasesAndStatementsFailAsSqlServerDoes) {
         EXPECT_FALSE(r.ok);
         bool found = false;
         for (const Diagnostic& d : r.diagnostics) {
-            found = found || (d.nativeError == k.native && d.message.find(k.text) != std::string::npos);
+            found =
+                found || (d.nativeError == k.native && d.message.find(k.text) != std::string::npos);
         }
         EXPECT_TRUE(found) << r.messages();
     }
@@ -263,8 +265,8 @@ TEST_F(StandinOdbcTest, ChineseDatabaseRoundTripsWithARealLogFile) {
     const Result files = c->execute(logFileQuery(name));
     ASSERT_TRUE(files.ok) << files.messages();
     ASSERT_EQ(files.rows.size(), 2u);
-    EXPECT_EQ(files.rows[1], (std::vector<std::optional<std::string>>{
-                                 "8", name + "_log", *path, "ONLINE", "2048"}));
+    EXPECT_EQ(files.rows[1], (std::vector<std::optional<std::string>>{"8", name + "_log", *path,
+                                                                      "ONLINE", "2048"}));
 
     // The size follows the file on disk.
     ASSERT_EQ(::truncate(path->c_str(), 3000 * kPageBytes + 100), 0);

@@ -75,9 +75,8 @@ protected:
     std::unique_ptr<OdbcConnection> connect(const std::string& extra = "") {
         auto c = std::make_unique<OdbcConnection>();
         const bool ok = c->connect(connectionString(kPassword, extra));
-        EXPECT_TRUE(ok) << (c->connectDiagnostics().empty()
-                                ? std::string()
-                                : c->connectDiagnostics()[0].message);
+        EXPECT_TRUE(ok) << (c->connectDiagnostics().empty() ? std::string()
+                                                            : c->connectDiagnostics()[0].message);
         return c;
     }
 

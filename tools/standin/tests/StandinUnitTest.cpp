@@ -32,9 +32,9 @@ TEST(StandinSql, TokenizerUnquotesNamesAndLiterals) {
     for (const SqlToken& t : r.tokens) got.emplace_back(t.kind, t.text);
     using K = SqlToken::Kind;
     const std::vector<std::pair<K, std::string>> expected = {
-        {K::Word, "USE"},   {K::Quoted, "a]b"},  {K::Word, "SELECT"}, {K::NString, "x'y"},
-        {K::Symbol, ","},   {K::String, "z"},    {K::Number, "42"},   {K::Symbol, ";"},
-        {K::End, ""}};
+        {K::Word, "USE"},    {K::Quoted, "a]b"}, {K::Word, "SELECT"},
+        {K::NString, "x'y"}, {K::Symbol, ","},   {K::String, "z"},
+        {K::Number, "42"},   {K::Symbol, ";"},   {K::End, ""}};
     EXPECT_EQ(got, expected);
     EXPECT_EQ(tokenize("SELECT N'abc").unclosed, "abc");
     EXPECT_EQ(tokenize("USE [abc").unclosed, "abc");
@@ -103,8 +103,8 @@ TEST(StandinStateFile, DemoStateLoads) {
     EXPECT_EQ(state->logins[0].password, "Karvath#2026");
     std::vector<std::string> names;
     for (const Database& d : state->databases) names.push_back(d.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"master", "tempdb", "model", "msdb", "Shop", "销售库",
-                                               "Archive", "HR", "Legacy"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"master", "tempdb", "model", "msdb", "Shop",
+                                               "销售库", "Archive", "HR", "Legacy"}));
     const Database* shop = state->findDatabase("shop");
     ASSERT_TRUE(shop);
     ASSERT_EQ(shop->files.size(), 2u);
