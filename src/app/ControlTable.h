@@ -10,18 +10,18 @@
 // what they cover. Texts are UTF-8.
 
 enum class Kind {
-    Label,        // static text
-    Edit,         // one-line edit box
-    LogBox,       // multi-line read-only edit box
+    Label,   // static text
+    Edit,    // one-line edit box
+    LogBox,  // multi-line read-only edit box
     Button,
     CheckBox,
     ComboBox,
     GroupBox,
-    ClickArea,    // transparent label: draws only its text, takes the mouse presses over it
+    ClickArea,  // transparent label: draws only its text, takes the mouse presses over it
     ListView,
     ProgressBar,
-    Timer,        // nothing visible
-    Menu,         // hidden top-level menu, used as the tray pop-up
+    Timer,  // nothing visible
+    Menu,   // hidden top-level menu, used as the tray pop-up
     MenuItem,
 };
 
@@ -52,10 +52,10 @@ struct ControlSpec {
     int fontPixels;  // 0: the window's font
     Align align;
     InputRule rule;
-    int maxLength;   // typed characters; 0: no limit
-    bool editableField;                 // combo box with an editable field
+    int maxLength;                       // typed characters; 0: no limit
+    bool editableField;                  // combo box with an editable field
     std::span<const char* const> items;  // combo box items, in order
-    bool defaultButton;                 // drawn as the window's default button
+    bool defaultButton;                  // drawn as the window's default button
     bool wired;  // its event (click, choice, left press, tick, selection) has a handler
 };
 

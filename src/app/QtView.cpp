@@ -43,10 +43,14 @@ QColor rgb(unsigned value) { return QColor::fromRgb(value); }
 
 Qt::Alignment alignmentOf(const ControlSpec& s, Qt::Alignment fallback) {
     switch (s.align) {
-        case Align::Left: return Qt::AlignLeft | Qt::AlignVCenter;
-        case Align::Right: return Qt::AlignRight | Qt::AlignVCenter;
-        case Align::Center: return Qt::AlignCenter;
-        case Align::Default: break;
+        case Align::Left:
+            return Qt::AlignLeft | Qt::AlignVCenter;
+        case Align::Right:
+            return Qt::AlignRight | Qt::AlignVCenter;
+        case Align::Center:
+            return Qt::AlignCenter;
+        case Align::Default:
+            break;
     }
     return fallback;
 }
@@ -325,7 +329,8 @@ QWidget* QtView::createControl(Control c, QWidget* parent) {
         }
         case Kind::ListView: {
             auto* list = new QTableWidget(0, 2, parent);
-            list->setHorizontalHeaderLabels({QStringLiteral("Log_Name"), QStringLiteral("Log_Size")});
+            list->setHorizontalHeaderLabels(
+                {QStringLiteral("Log_Name"), QStringLiteral("Log_Size")});
             QHeaderView* header = list->horizontalHeader();
             header->setSectionsClickable(false);
             header->setHighlightSections(false);
@@ -459,15 +464,23 @@ std::string QtView::getText(Control c) {
         return {};
     }
     switch (spec(c).kind) {
-        case Kind::Edit: return toGbk(static_cast<QLineEdit*>(w)->text());
-        case Kind::LogBox: return logBytes_[static_cast<std::size_t>(c)];
+        case Kind::Edit:
+            return toGbk(static_cast<QLineEdit*>(w)->text());
+        case Kind::LogBox:
+            return logBytes_[static_cast<std::size_t>(c)];
         case Kind::Button:
-        case Kind::CheckBox: return toGbk(static_cast<QAbstractButton*>(w)->text());
-        case Kind::Label: return toGbk(static_cast<QLabel*>(w)->text());
-        case Kind::ClickArea: return toGbk(static_cast<ClickArea*>(w)->text());
-        case Kind::GroupBox: return toGbk(static_cast<QGroupBox*>(w)->title());
-        case Kind::ComboBox: return toGbk(static_cast<QComboBox*>(w)->currentText());
-        default: return {};
+        case Kind::CheckBox:
+            return toGbk(static_cast<QAbstractButton*>(w)->text());
+        case Kind::Label:
+            return toGbk(static_cast<QLabel*>(w)->text());
+        case Kind::ClickArea:
+            return toGbk(static_cast<ClickArea*>(w)->text());
+        case Kind::GroupBox:
+            return toGbk(static_cast<QGroupBox*>(w)->title());
+        case Kind::ComboBox:
+            return toGbk(static_cast<QComboBox*>(w)->currentText());
+        default:
+            return {};
     }
 }
 
@@ -479,22 +492,33 @@ void QtView::setText(Control c, const std::string& text) {
     }
     const QString t = fromGbk(text);
     switch (spec(c).kind) {
-        case Kind::Edit: static_cast<QLineEdit*>(w)->setText(t); break;
+        case Kind::Edit:
+            static_cast<QLineEdit*>(w)->setText(t);
+            break;
         case Kind::LogBox:
             logBytes_[static_cast<std::size_t>(c)] = text;
             static_cast<QPlainTextEdit*>(w)->setPlainText(displayText(text));
             break;
         case Kind::Button:
-        case Kind::CheckBox: static_cast<QAbstractButton*>(w)->setText(t); break;
-        case Kind::Label: static_cast<QLabel*>(w)->setText(t); break;
-        case Kind::ClickArea: static_cast<ClickArea*>(w)->setText(t); break;
-        case Kind::GroupBox: static_cast<QGroupBox*>(w)->setTitle(t); break;
+        case Kind::CheckBox:
+            static_cast<QAbstractButton*>(w)->setText(t);
+            break;
+        case Kind::Label:
+            static_cast<QLabel*>(w)->setText(t);
+            break;
+        case Kind::ClickArea:
+            static_cast<ClickArea*>(w)->setText(t);
+            break;
+        case Kind::GroupBox:
+            static_cast<QGroupBox*>(w)->setTitle(t);
+            break;
         case Kind::ComboBox: {
             auto* combo = static_cast<QComboBox*>(w);
             if (combo->isEditable()) combo->setEditText(t);
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -598,7 +622,8 @@ int QtView::getPosition(Control c) {
 }
 
 void QtView::setPosition(Control c, int position) {
-    if (auto* bar = qobject_cast<QProgressBar*>(widget(c))) bar->setValue(std::clamp(position, 0, 100));
+    if (auto* bar = qobject_cast<QProgressBar*>(widget(c)))
+        bar->setValue(std::clamp(position, 0, 100));
 }
 
 void QtView::setPeriod(Control timer, int milliseconds) {
@@ -662,8 +687,12 @@ void QtView::setTrayIcon(Window w, const IconData& icon, const std::string& tip)
 void QtView::onTrayActivated(int reason) {
     if (!sink_) return;
     switch (reason) {
-        case QSystemTrayIcon::Trigger: sink_->trayEvent(1); break;
-        case QSystemTrayIcon::Context: sink_->trayEvent(3); break;
+        case QSystemTrayIcon::Trigger:
+            sink_->trayEvent(1);
+            break;
+        case QSystemTrayIcon::Context:
+            sink_->trayEvent(3);
+            break;
         case QSystemTrayIcon::DoubleClick:
             sink_->trayEvent(2);
 #ifndef Q_OS_WIN
@@ -677,7 +706,8 @@ void QtView::onTrayActivated(int reason) {
                 Qt::QueuedConnection);
 #endif
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -687,7 +717,8 @@ void QtView::popupTrayMenu(Window w, Control menu) {
     QMenu popup;
     popup.setObjectName(QString::fromUtf8(spec(menu).name));
     for (const ControlSpec& s : controlTable()) {
-        if (s.parent == menu && s.kind == Kind::MenuItem && action(s.id) && action(s.id)->isVisible())
+        if (s.parent == menu && s.kind == Kind::MenuItem && action(s.id) &&
+            action(s.id)->isVisible())
             popup.addAction(action(s.id));
     }
     if (popup.isEmpty()) return;
@@ -720,9 +751,12 @@ MessageResult QtView::showMessage(const std::string& text, int buttons,
     }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
-        case QMessageBox::Yes: return MR_YES;
-        case QMessageBox::No: return MR_NO;
-        default: return MR_OK;
+        case QMessageBox::Yes:
+            return MR_YES;
+        case QMessageBox::No:
+            return MR_NO;
+        default:
+            return MR_OK;
     }
 }
 
@@ -756,7 +790,8 @@ void QtView::destroyWindow(Window w) {
     WindowState& st = state(w);
     if (!st.widget || st.destroyPending) return;
     st.destroyPending = true;
-    QMetaObject::invokeMethod(this, [this, w] { destroyNow(w); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, w] { destroyNow(w); }, Qt::QueuedConnection);
 }
 
 void QtView::destroyNow(Window w) {

@@ -43,7 +43,7 @@ TEST_F(EventDeliveryTest, ACheckBoxHasToggledBeforeItsClickArrives) {
     QTest::mouseClick(view->widget(选择框_每周), Qt::LeftButton);
     QTest::mouseClick(view->widget(选择框_每周), Qt::LeftButton);
     EXPECT_EQ(sink.events, (std::vector<Received>{{Received::Clicked, 选择框_每周},
-                                                 {Received::Clicked, 选择框_每周}}));
+                                                  {Received::Clicked, 选择框_每周}}));
     EXPECT_EQ(seen, (std::vector<bool>{true, false}));
 }
 
@@ -118,8 +118,8 @@ TEST_F(EventDeliveryTest, AWaitDeliversTicksAndClicksAndLastsItsTime) {
 
 TEST_F(EventDeliveryTest, AWaitOfZeroDeliversNothing) {
     QMetaObject::invokeMethod(
-        view->widget(按钮_连接), [&] { QTest::mouseClick(view->widget(按钮_连接), Qt::LeftButton); },
-        Qt::QueuedConnection);
+        view->widget(按钮_连接),
+        [&] { QTest::mouseClick(view->widget(按钮_连接), Qt::LeftButton); }, Qt::QueuedConnection);
     view->waitProcessingEvents(0);
     view->waitProcessingEvents(-20);
     EXPECT_TRUE(sink.events.empty());
@@ -135,7 +135,8 @@ TEST_F(EventDeliveryTest, HandlersNestInsideAWaitOfAnotherHandler) {
         ++depth;
         deepest = std::max(deepest, depth);
         if (depth == 1) {
-            QTimer::singleShot(30, [&] { QTest::mouseClick(view->widget(按钮_连接), Qt::LeftButton); });
+            QTimer::singleShot(30,
+                               [&] { QTest::mouseClick(view->widget(按钮_连接), Qt::LeftButton); });
             view->waitProcessingEvents(150);
         }
         --depth;

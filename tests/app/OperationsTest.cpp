@@ -30,7 +30,8 @@ TEST_F(OperationsTest, TheActivityLogGivesBackTheAppendedBytesExactly) {
         EXPECT_EQ(view->getText(编辑框_log), all);
     }
     const QString shown = w<QPlainTextEdit>(编辑框_log)->toPlainText();
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("2020-09-06 12:00:00 master 日志大小：1.5 MB\n清理完毕")));
+    EXPECT_TRUE(
+        shown.startsWith(QStringLiteral("2020-09-06 12:00:00 master 日志大小：1.5 MB\n清理完毕")));
     EXPECT_TRUE(shown.contains(QStringLiteral("half a line end\nnext\n"))) << "one line break";
     EXPECT_FALSE(shown.contains(u'\r'));
 
@@ -71,8 +72,8 @@ TEST_F(OperationsTest, SelectByTextTakesTheFirstItemBeginningWithThePrefix) {
         int result;
         int selectedAfter;
     } cases[] = {
-        {"ma", 0, 0},      {"MOD", 1, 1},  {"x", -1, 1},     {"Masterful", -1, 1},
-        {"销", 2, 2},      {"MASTER", 0, 0}, {"", 0, 0},
+        {"ma", 0, 0}, {"MOD", 1, 1},    {"x", -1, 1}, {"Masterful", -1, 1},
+        {"销", 2, 2}, {"MASTER", 0, 0}, {"", 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.prefix);
@@ -140,7 +141,8 @@ TEST(TextCut, TrayTipsKeepWholeCharacters) {
     // 61 ASCII bytes and a two-byte character: the character does not fit.
     const std::string tip = std::string(61, 'a') + gbk("中");
     EXPECT_EQ(cutGbk(tip, 62), std::string(61, 'a'));
-    const std::string wide = gbk("中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文");
+    const std::string wide =
+        gbk("中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文中文");
     EXPECT_EQ(cutGbk(wide, 62), wide.substr(0, 62));
 }
 

@@ -20,8 +20,8 @@ public:
         v.setText(编辑框_IP, "127.0.0.1");
         v.setText(编辑框_用户名, "sa");
         v.setText(编辑框_密码, "secret");
-        const char* rows[][2] = {{"master_log", "2.25MB"}, {"model_log", "0.75MB"},
-                                 {"销售库_log", "1.02GB"}};
+        const char* rows[][2] = {
+            {"master_log", "2.25MB"}, {"model_log", "0.75MB"}, {"销售库_log", "1.02GB"}};
         for (auto& r : rows) {
             const int row = v.insertRow(超级列表框1);
             v.setCellText(超级列表框1, row, 0, utf8ToGbk(r[0]));
@@ -32,8 +32,8 @@ public:
         v.setPosition(进度条1, 60);
         v.appendText(编辑框_log, utf8ToGbk("2020-09-06 03:00:00 销售库 日志大小：1.02GB\r\n"));
         v.setChecked(选择框_每月, true);
-        for (Control c : {标签_日, 编辑框_日, 标签_时, 编辑框_时, 标签_分, 编辑框_分, 标签_秒, 编辑框_秒,
-                          按钮_确定, 透明标签_loading})
+        for (Control c : {标签_日, 编辑框_日, 标签_时, 编辑框_时, 标签_分, 编辑框_分, 标签_秒,
+                          编辑框_秒, 按钮_确定, 透明标签_loading})
             v.setVisible(c, true);
         v.setText(编辑框_日, "6");
         v.setText(编辑框_时, "03");

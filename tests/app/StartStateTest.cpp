@@ -64,6 +64,13 @@ const StartState kMainStart[] = {
 
 using StartStateTest = AppTest;
 
+TEST(ControlTable, RowsComeInTheOrderOfTheControlNames) {
+    for (int i = 0; i < ControlCount; ++i) {
+        EXPECT_EQ(controlTable()[static_cast<std::size_t>(i)].id, i);
+        EXPECT_EQ(&spec(static_cast<Control>(i)), &controlTable()[static_cast<std::size_t>(i)]);
+    }
+}
+
 TEST_F(StartStateTest, MainWindowIsCreatedHiddenWithItsCaptionAndFixedFrame) {
     QWidget* win = mainWindow();
     ASSERT_NE(win, nullptr);
@@ -110,8 +117,8 @@ TEST_F(StartStateTest, ControlsSitWhereTheLayoutPutsThem) {
         int x, y, w, h;
     };
     const Place places[] = {
-        {编辑框_IP, NoParent, 72, 16, 160, 32},    {标签4, NoParent, -8, 168, 80, 32},
-        {分组框1, NoParent, 296, 8, 336, 352},     {透明标签_log状态, NoParent, 296, 24, 312, 160},
+        {编辑框_IP, NoParent, 72, 16, 160, 32},     {标签4, NoParent, -8, 168, 80, 32},
+        {分组框1, NoParent, 296, 8, 336, 352},      {透明标签_log状态, NoParent, 296, 24, 312, 160},
         {编辑框_log, NoParent, 304, 208, 320, 144}, {选择框_开机自启, NoParent, 560, 360, 72, 24},
         {超级列表框1, 分组框1, 8, 24, 320, 168},    {按钮_确定, 分组框2, 201, 45, 40, 22},
         {编辑框_秒, 分组框2, 159, 47, 20, 20},
@@ -130,8 +137,8 @@ TEST_F(StartStateTest, ControlsSitWhereTheLayoutPutsThem) {
         SCOPED_TRACE(spec(s.control).name);
         QWidget* widget = view->widget(s.control);
         const QRect r(widget->mapTo(mainWindow(), QPoint(0, 0)), widget->size());
-        EXPECT_TRUE(client.contains(r)) << r.x() << "," << r.y() << " " << r.width() << "x"
-                                        << r.height();
+        EXPECT_TRUE(client.contains(r))
+            << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
     }
 }
 

@@ -129,6 +129,8 @@ TEST_F(WindowsTest, TheChooserWindowAndItsCloseButton) {
         EXPECT_TRUE(chooser->windowFlags() & Qt::WindowStaysOnTopHint);
         EXPECT_FALSE(chooser->windowFlags() & Qt::WindowMinimizeButtonHint);
         EXPECT_FALSE(chooser->windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_EQ(chooser->windowType(), Qt::Tool) << "no taskbar button";
+        EXPECT_EQ(chooser->minimumSize(), chooser->maximumSize());
         EXPECT_EQ(view->getText(按钮_主机名), gbk("主机名"));
         EXPECT_EQ(view->getText(按钮_IP), gbk("本机IP"));
         EXPECT_EQ(view->widget(按钮_IP)->geometry(), QRect(104, 8, 88, 56));
@@ -168,8 +170,8 @@ TEST_F(WindowsTest, AYesNoBoxCanOnlyBeLeftByChoosing) {
         const int ticksBefore = sink.count(Received::Tick);
         whenModalUp([&](QWidget* box) {
             title = box->windowTitle();
-            yesIsDefault = static_cast<QMessageBox*>(box)->defaultButton() ==
-                           buttonOf(box, QMessageBox::Yes);
+            yesIsDefault =
+                static_cast<QMessageBox*>(box)->defaultButton() == buttonOf(box, QMessageBox::Yes);
             box->close();
             QTest::keyClick(box, Qt::Key_Escape);
             stillOpen = box->isVisible();
@@ -217,8 +219,8 @@ TEST_F(WindowsTest, TrayActionsArriveAsCodes) {
     emit tray->activated(QSystemTrayIcon::Trigger);
     emit tray->activated(QSystemTrayIcon::DoubleClick);
     QApplication::processEvents();
-    EXPECT_EQ(sink.events,
-              (std::vector<Received>{{Received::Tray, 1}, {Received::Tray, 2}, {Received::Tray, 1}}));
+    EXPECT_EQ(sink.events, (std::vector<Received>{
+                               {Received::Tray, 1}, {Received::Tray, 2}, {Received::Tray, 1}}));
 }
 
 TEST_F(WindowsTest, TheTrayMenuPopsUpLeftOfThePointerAndReportsTheChoiceAfterwards) {
