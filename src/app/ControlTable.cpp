@@ -16,27 +16,19 @@ struct Builder {
     ControlSpec& add(Control id, const char* name, Kind kind, Window window, Control parent, int x,
                      int y, int w, int h, const char* text, bool visible, bool enabled) {
         ControlSpec& r = rows[static_cast<std::size_t>(next++)];
-        r = ControlSpec{id,
-                        name,
-                        kind,
-                        window,
-                        parent,
-                        x,
-                        y,
-                        w,
-                        h,
-                        text,
-                        visible,
-                        enabled,
-                        false,
-                        0,
-                        Align::Default,
-                        InputRule::Free,
-                        0,
-                        false,
-                        {},
-                        false,
-                        false};
+        r = ControlSpec{};
+        r.id = id;
+        r.name = name;
+        r.kind = kind;
+        r.window = window;
+        r.parent = parent;
+        r.x = x;
+        r.y = y;
+        r.w = w;
+        r.h = h;
+        r.text = text;
+        r.visible = visible;
+        r.enabled = enabled;
         return r;
     }
 };

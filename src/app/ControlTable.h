@@ -39,24 +39,24 @@ enum class Align { Default, Left, Right, Center };
 inline constexpr Control NoParent = ControlCount;
 
 struct ControlSpec {
-    Control id;
-    const char* name;  // the control's name, also its objectName and accessible description
-    Kind kind;
-    Window window;
-    Control parent;  // NoParent, a group box or the menu
-    int x, y, w, h;
-    const char* text;
-    bool visible;
-    bool enabled;
-    bool checked;
-    int fontPixels;  // 0: the window's font
-    Align align;
-    InputRule rule;
-    int maxLength;                       // typed characters; 0: no limit
-    bool editableField;                  // combo box with an editable field
+    Control id = ControlCount;
+    const char* name = "";  // the control's name, also its objectName and accessible description
+    Kind kind = Kind::Label;
+    Window window = Window::Main;
+    Control parent = NoParent;  // NoParent, a group box or the menu
+    int x = 0, y = 0, w = 0, h = 0;
+    const char* text = "";
+    bool visible = true;
+    bool enabled = true;
+    bool checked = false;
+    int fontPixels = 0;  // 0: the window's font
+    Align align = Align::Default;
+    InputRule rule = InputRule::Free;
+    int maxLength = 0;                   // typed characters; 0: no limit
+    bool editableField = false;          // combo box with an editable field
     std::span<const char* const> items;  // combo box items, in order
-    bool defaultButton;                  // drawn as the window's default button
-    bool wired;  // its event (click, choice, left press, tick, selection) has a handler
+    bool defaultButton = false;          // drawn as the window's default button
+    bool wired = false;  // its event (click, choice, left press, tick, selection) has a handler
 };
 
 const std::array<ControlSpec, ControlCount>& controlTable();
