@@ -28,6 +28,14 @@ void usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Signals are taken synchronously by the main thread, from the very start (a stop request
+    // while the state loads is not lost); server threads inherit the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
     std::string statePath;
     std::string dataDir;
     std::string logPath;
@@ -86,13 +94,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-
-    // Signals are taken synchronously by the main thread; server threads inherit the mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     Server server(std::move(state), options);
     server.setFaults(std::move(faults));
