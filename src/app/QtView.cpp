@@ -127,6 +127,10 @@ QtView::QtView(QApplication& app) : app_(app) {
     // that a wait inside one tick's handler can deliver the next tick. At most
     // one tick waits at a time.
     connect(timer_, &QTimer::timeout, this, [this] {
+        if (overdueTaken_) {
+            overdueTaken_ = false;
+            return;
+        }
         if (tickPending_) return;
         tickPending_ = true;
         const unsigned generation = tickGeneration_;
@@ -211,6 +215,8 @@ std::unique_ptr<TopWindow> QtView::buildWindow(Window w) {
 
     if (w == Window::Main) {
         win->onClose = [this] {
+            // A window disabled by a modal one takes no close request either.
+            if (!window(Window::Main)->isEnabled()) return false;
             const bool mayClose = !sink_ || sink_->closeRequested();
             if (mayClose) destroyNow(Window::Main);
             return mayClose;
@@ -633,6 +639,7 @@ void QtView::setPeriod(Control timer, int milliseconds) {
     period_ = milliseconds;
     ++tickGeneration_;  // a tick of the old period no longer falls due
     tickPending_ = false;
+    overdueTaken_ = false;
     timer_->stop();
     if (period_ > 0) timer_->start(period_);
 }
@@ -640,6 +647,8 @@ void QtView::setPeriod(Control timer, int milliseconds) {
 void QtView::deliverTick(unsigned generation) {
     if (generation != tickGeneration_) return;
     tickPending_ = false;
+    // A tick that fell due again while this one waited is this one.
+    if (timer_->isActive() && timer_->remainingTime() == 0) overdueTaken_ = true;
     if (period_ > 0 && sink_) sink_->tick(时钟1);
 }
 
@@ -808,6 +817,7 @@ void QtView::destroyNow(Window w) {
         period_ = 0;
         ++tickGeneration_;
         tickPending_ = false;
+        overdueTaken_ = false;
     }
     for (const ControlSpec& s : controlTable()) {
         if (s.window != w) continue;

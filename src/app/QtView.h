@@ -107,6 +107,7 @@ private:
     int period_ = 0;
     unsigned tickGeneration_ = 0;
     bool tickPending_ = false;
+    bool overdueTaken_ = false;  // the timer's overdue timeout was delivered already
 
     QEventLoop* mainLoop_ = nullptr;
 };

@@ -106,6 +106,7 @@ TEST_F(WindowsTest, TheChooserIsModalAndKeepsEventsFlowing) {
         QWidget* chooser = view->window(Window::Chooser);
         chooserShown = chooser && chooser->isVisible();
         mainDisabledMeanwhile = !mainWindow()->isEnabled();
+        mainWindow()->close();  // refused without asking
         ticksBefore = sink.count(Received::Tick);
         QTimer::singleShot(150, [&] { QTest::mouseClick(view->widget(按钮_IP), Qt::LeftButton); });
     });
@@ -117,6 +118,8 @@ TEST_F(WindowsTest, TheChooserIsModalAndKeepsEventsFlowing) {
     EXPECT_TRUE(mainWindow()->isEnabled());
     EXPECT_GT(sink.count(Received::Tick), ticksBefore) << "ticks flow while it is open";
     EXPECT_EQ(view->getText(编辑框_IP), "192.0.2.7");
+    EXPECT_EQ(sink.count(Received::CloseRequested), 0);
+    EXPECT_TRUE(view->windowExists(Window::Main));
     // Controls the program had disabled stay disabled.
     EXPECT_FALSE(view->widget(按钮_一键清理)->isEnabled());
 }
