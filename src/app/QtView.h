@@ -28,6 +28,22 @@ class TopWindow;
 //
 // Every event of Events.h reaches the sink on the GUI thread; nothing the View
 // operations do raises one. Texts cross as GBK bytes both ways.
+//
+// Choices this implementation makes:
+// - selectByText with the empty text selects the first item (every text
+//   begins with it); -1 when the box is empty.
+// - getText of 编辑框_log gives back exactly the bytes set and appended; the
+//   box shows their "\r\n" (or a lone "\r") as one line break.
+// - A tray menu choice reaches menuSelected after popupTrayMenu has returned,
+//   once the handler that opened the menu has ended (or inside its next wait).
+// - Where the tray back end reports a double-click as Trigger, DoubleClick
+//   (X11), the release that ends it is added as one more 1, as on Windows.
+// - Timer ticks are posted, so a wait inside one tick's handler delivers the
+//   next; at most one tick waits, and stopping or changing the period drops it.
+// - A window destroyed while one of its own handlers still runs is hidden and
+//   cut off from the sink at once and freed once control is back in the loop.
+// - While the chooser is open the main window is disabled: it takes neither
+//   input nor close requests.
 class QtView : public QObject, public View {
 public:
     explicit QtView(QApplication& app);
