@@ -30,6 +30,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using tds::Bytes;
 
+// Far above anything a client of the stand-in sends; a bound on what one message may cost.
+constexpr std::size_t kMaxMessage = 64 * 1024 * 1024;
+
 std::string escapeField(std::string_view s) {
     std::string out;
     out.reserve(s.size());
@@ -176,6 +179,7 @@ private:
             if (firstPacket) type = header[0];
             firstPacket = false;
             const std::size_t at = payload.size();
+            if (at + length > kMaxMessage) return Read::Closed;
             payload.resize(at + length - tds::kHeaderSize);
             if (!readExact(payload.data() + at, length - tds::kHeaderSize)) return Read::Closed;
             if (header[1] & tds::kStatusEom) return Read::Ok;
@@ -262,7 +266,7 @@ private:
             std::lock_guard lock(srv_.recordMutex);
             srv_.loginRecords.push_back({id_, login->user, login->password, login->hostName,
                                          login->database, login->appName, login->serverName,
-                                         login->tdsVersion, ok});
+                                         login->tdsVersion, login->packetSize, ok});
             srv_.emit("LOGIN\t" + std::to_string(id_) + "\t" + escapeField(login->user) + "\t" +
                       escapeField(login->password) + "\t" + escapeField(login->hostName) + "\t" +
                       escapeField(login->database) + "\t" + escapeField(login->appName) + "\t" +
@@ -283,7 +287,8 @@ private:
             sendTokens(w);
             return false;
         }
-        const std::uint32_t asked = login->packetSize;
+        const std::uint32_t asked =
+            srv_.options.packetSize != 0 ? srv_.options.packetSize : login->packetSize;
         packetSize_ =
             asked == 0 ? tds::kDefaultPacketSize : std::clamp<std::uint32_t>(asked, 512, 32767);
         session_.database = database;

@@ -299,11 +299,18 @@ TEST_F(StandinOdbcTest, EveryTdsVersionFreeTdsSpeaks) {
     }
 }
 
-TEST_F(StandinOdbcTest, LargeAnswersAndLongTextsSpanManyPackets) {
-    server_->update([](State& s) {
-        for (int i = 0; i < 1000; ++i) s.addDatabase("Database_number_" + std::to_string(i));
-    });
-    auto c = connect("PacketSize=512;");
+TEST(StandinPackets, LargeAnswersAndLongTextsSpanManyPackets) {
+    TempDir dsn;
+    TempDir data;
+    State state = sampleState(data.path());
+    for (int i = 0; i < 1000; ++i) state.addDatabase("Database_number_" + std::to_string(i));
+    ServerOptions options;
+    options.packetSize = 512;  // the client follows the size the server answers
+    Server server(std::move(state), options);
+    const int port = server.start();
+    ASSERT_NE(port, 0);
+    auto c = std::make_unique<OdbcConnection>();
+    ASSERT_TRUE(c->connect(karvathConnectionString(dsn.path(), port, kUser, kPassword)));
     const Result names = c->execute("SELECT NAME FROM MASTER.DBO.SYSDATABASES");
     ASSERT_TRUE(names.ok) << names.messages();
     ASSERT_EQ(names.rows.size(), 1008u);
@@ -315,7 +322,7 @@ TEST_F(StandinOdbcTest, LargeAnswersAndLongTextsSpanManyPackets) {
     const Result padded = c->execute(longSql);
     ASSERT_TRUE(padded.ok) << padded.messages();
     EXPECT_EQ(padded.rows, (Rows{{"1008"}}));
-    EXPECT_EQ(server_->statementTexts().back(), longSql);
+    EXPECT_EQ(server.statementTexts().back(), longSql);
 }
 
 TEST_F(StandinOdbcTest, RecordsKeepTheOrderOfArrival) {

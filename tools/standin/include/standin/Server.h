@@ -46,6 +46,7 @@ struct LoginRecord {
     std::string appName;
     std::string serverName;
     std::uint32_t tdsVersion = 0;  // as the client asked, e.g. 0x74000004
+    std::uint32_t packetSize = 0;  // as the client asked (0: the server's default)
     bool accepted = false;
 };
 
@@ -57,6 +58,8 @@ struct StatementRecord {
 struct ServerOptions {
     std::string host = "127.0.0.1";
     int port = 0;  // 0 = ephemeral
+    // Packet size the server answers with (ENVCHANGE), 512..32767; 0 = what the client asks.
+    std::uint32_t packetSize = 0;
 };
 
 class Server {
