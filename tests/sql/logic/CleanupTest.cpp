@@ -184,6 +184,16 @@ TEST_F(Cleanup, ADatabaseChosenDuringTheRunDoesNotTakeOverItsStatements) {
     EXPECT_NE(log().find("  Shop清理完毕，共释放了1.536MB\r\n"), std::string::npos);
 }
 
+TEST_F(Cleanup, AListLabelPressDuringTheRunIsIgnored) {
+    localShop(2048 * 1024, 512 * 1024);
+    view.at(700, [&] { view.press(透明标签_log状态); });
+    view.click(按钮_一键清理);
+    EXPECT_EQ(view.waits(), (std::vector<int>(5, 500)));  // no animation ran
+    EXPECT_EQ(db.logins.size(), 2u);                      // only the cleanup's refresh
+    EXPECT_FALSE(view.state(透明标签_loading).visible);
+    EXPECT_EQ(view.state(透明标签_loading).text, "Loading");
+}
+
 // --- the report ---
 
 TEST_F(Cleanup, ReportStartsWithTheTimeOfTheReport) {
