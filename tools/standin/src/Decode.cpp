@@ -1,55 +1,43 @@
 #include "standin/Decode.h"
 
-#include <variant>
-
 #include "Sql.h"
 #include "Tds.h"
 
 namespace karvath::standin {
 
-std::optional<DecodedRequest> decodeRequest(std::uint8_t type,
+std::optional<DecodedRequest> decodeRequest(std::uint8_t packetType,
                                             const std::vector<std::uint8_t>& payload,
                                             std::uint32_t tdsVersion) {
-    DecodedRequest r;
-    switch (type) {
-        case tds::kPrelogin: {
-            const auto prelogin = tds::parsePrelogin(payload);
-            if (!prelogin) return std::nullopt;
-            r.kind = DecodedRequest::Kind::Prelogin;
-            r.encryption = prelogin->encryption;
-            return r;
-        }
+    using Kind = DecodedRequest::Kind;
+    switch (packetType) {
+        case tds::kPrelogin:
+            if (!tds::parsePrelogin(payload)) return std::nullopt;
+            return DecodedRequest{Kind::Prelogin, {}};
         case tds::kLogin7: {
             const auto login = tds::parseLogin7(payload);
             if (!login) return std::nullopt;
-            r.kind = DecodedRequest::Kind::Login7;
-            r.tdsVersion = login->tdsVersion;
-            r.user = login->user;
-            r.password = login->password;
-            r.database = login->database;
-            return r;
+            return DecodedRequest{Kind::Login, login->user};
         }
         case tds::kSqlBatch: {
-            const auto sql = tds::batchText(payload, tdsVersion);
+            auto sql = tds::batchText(payload, tdsVersion);
             if (!sql) return std::nullopt;
-            r.kind = DecodedRequest::Kind::SqlBatch;
-            r.sql = *sql;
-            return r;
+            return DecodedRequest{Kind::SqlBatch, std::move(*sql)};
         }
         case tds::kRpc: {
             const auto call = tds::parseRpc(payload, tdsVersion);
             if (!call) return std::nullopt;
-            r.kind = DecodedRequest::Kind::Rpc;
-            r.procId = call->procId;
-            r.parameters = call->params.size();
-            for (const tds::RpcParam& p : call->params) {
-                if (const auto* text = std::get_if<std::string>(&p.value)) {
-                    r.sql = *text;
-                    break;
-                }
+            // Where the statement sits: sp_executesql first, sp_prepare/sp_prepexec third.
+            std::size_t at = call->params.size();
+            if (call->procId == tds::kSpExecuteSql) at = 0;
+            if (call->procId == tds::kSpPrepare || call->procId == tds::kSpPrepExec) at = 2;
+            DecodedRequest r{Kind::Rpc, {}};
+            if (at < call->params.size()) {
+                if (const auto* s = std::get_if<std::string>(&call->params[at].value)) r.sql = *s;
             }
             return r;
         }
+        case tds::kAttention:
+            return DecodedRequest{Kind::Attention, {}};
         default:
             return std::nullopt;
     }
@@ -57,10 +45,10 @@ std::optional<DecodedRequest> decodeRequest(std::uint8_t type,
 
 std::vector<std::uint8_t> answerBatch(const std::string& sql, State& state,
                                       std::uint32_t tdsVersion) {
+    tds::TokenWriter w(tdsVersion);
     Session session;
-    tds::TokenWriter out(tdsVersion);
-    runBatch(sql, state, session, out);
-    return out.take();
+    runBatch(sql, state, session, w);
+    return w.take();
 }
 
 }  // namespace karvath::standin

@@ -4,6 +4,7 @@
 #include "Sql.h"
 #include "Tds.h"
 #include "Text.h"
+#include "standin/Decode.h"
 #include "standin/Server.h"
 
 namespace karvath::standin {
@@ -91,6 +92,37 @@ TEST(StandinTds, PasswordObfuscationIsUndoneByTheLoginParser) {
     EXPECT_EQ(login->user, "sa");
     EXPECT_EQ(login->password, "Kärvath#2026");
     EXPECT_EQ(login->database, "");
+}
+
+TEST(StandinDecode, BatchesAndPreparedStatementsGiveTheirText) {
+    // A TDS 7.4 batch: ALL_HEADERS (total length 22, one transaction header) then UCS-2 text.
+    tds::Bytes batch = {22, 0, 0, 0, 18, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+    for (char16_t ch : utf8ToUtf16("USE 销售库")) {
+        batch.push_back(static_cast<std::uint8_t>(ch));
+        batch.push_back(static_cast<std::uint8_t>(ch >> 8));
+    }
+    const auto r = decodeRequest(tds::kSqlBatch, batch, tds::kTds74);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->kind, DecodedRequest::Kind::SqlBatch);
+    EXPECT_EQ(r->sql, "USE 销售库");
+    // Without ALL_HEADERS the same bytes are not a 7.4 batch, but are a 7.1 one.
+    const tds::Bytes bare(batch.begin() + 22, batch.end());
+    EXPECT_EQ(decodeRequest(tds::kSqlBatch, bare, tds::kTds71)->sql, "USE 销售库");
+    EXPECT_FALSE(decodeRequest(tds::kLogin7, {1, 2, 3}, tds::kTds74));
+}
+
+TEST(StandinDecode, EveryAnswerEndsWithDone) {
+    State state = State::withSystemDatabases();
+    const char* batches[] = {"SELECT count(NAME) FROM MASTER.DBO.SYSDATABASES", "USE Nowhere",
+                             "nonsense", "", "DBCC SHRINKFILE (N'mastlog' , 0, TRUNCATEONLY)"};
+    for (std::uint32_t version : {tds::kTds71, tds::kTds74}) {
+        const std::size_t doneSize = version >= tds::kTds72 ? 13 : 9;
+        for (const char* sql : batches) {
+            const auto answer = answerBatch(sql, state, version);
+            ASSERT_GE(answer.size(), doneSize) << sql;
+            EXPECT_EQ(answer[answer.size() - doneSize], 0xFD) << sql;
+        }
+    }
 }
 
 TEST(StandinStateFile, DemoStateLoads) {
