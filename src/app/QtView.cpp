@@ -209,7 +209,9 @@ std::unique_ptr<TopWindow> QtView::buildWindow(Window w) {
     // Rows come in creation order; parents come before their children.
     for (const ControlSpec& s : controlTable()) {
         if (s.window != w) continue;
+        // Menu entries belong to the window itself: the menu has no widget.
         QWidget* parent = s.parent == NoParent ? win.get() : widget(s.parent);
+        if (!parent) parent = win.get();
         createControl(s.id, parent);
     }
 

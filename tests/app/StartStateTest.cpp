@@ -214,6 +214,7 @@ TEST_F(StartStateTest, TheTrayMenuHoldsItsTwoEntriesInOrder) {
     EXPECT_EQ(view->action(退出)->text(), QStringLiteral("退出"));
     EXPECT_TRUE(view->action(显示主菜单)->isEnabled());
     EXPECT_FALSE(view->action(退出)->isCheckable());
+    EXPECT_EQ(view->action(退出)->parent(), mainWindow()) << "they go with the window";
 }
 
 TEST_F(StartStateTest, TheWindowIconIsOne48PixelImage) {

@@ -18,17 +18,19 @@ using WindowsTest = AppTest;
 
 // Runs `act` on the modal box or pop-up once it is up.
 void whenModalUp(std::function<void(QWidget*)> act) {
+    // The pending timer holds the only strong reference to the poll.
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
+    std::weak_ptr<std::function<void()>> self = poll;
+    *poll = [act, self] {
         QWidget* up = QApplication::activePopupWidget();
         if (!up) up = QApplication::activeModalWidget();
         if (up && up->isVisible()) {
             act(up);
-        } else {
-            QTimer::singleShot(10, *poll);
+        } else if (auto again = self.lock()) {
+            QTimer::singleShot(10, [again] { (*again)(); });
         }
     };
-    QTimer::singleShot(10, *poll);
+    QTimer::singleShot(10, [poll] { (*poll)(); });
 }
 
 QAbstractButton* buttonOf(QWidget* box, QMessageBox::StandardButton which) {
