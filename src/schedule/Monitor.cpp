@@ -8,14 +8,10 @@
 #include "platform/Platform.h"
 #include "sql/Cleanup.h"
 #include "sql/LogStatus.h"
+#include "sql/LogText.h"
 #include "sql/SqlSession.h"
 
 namespace {
-
-// A value counts as having reached a threshold when at most this far below it.
-constexpr double kTolerance = 0.0000001;
-
-bool reached(double v, double threshold) { return v - threshold >= -kTolerance; }
 
 // The clock is read anew for each line.
 void appendSizeLine(Karvath& k, const std::string& number, const char* unit) {
@@ -27,11 +23,11 @@ void appendSizeLine(Karvath& k, const std::string& number, const char* unit) {
 
 void reportLocalLogSize(Karvath& k, float v) {
     const double x = v;
-    if (!reached(x, 1024))
+    if (!atLeast(x, 1024))
         appendSizeLine(k, toText(v), "KB");
     else
         appendSizeLine(k, toText(x / 1000), "MB");
-    if (reached(x, 1048576)) {
+    if (atLeast(x, 1048576)) {
         appendSizeLine(k, toText(x / 1000000), "GB");
         runCleanup(k);
     }
@@ -39,11 +35,11 @@ void reportLocalLogSize(Karvath& k, float v) {
 
 void reportRemoteLogSize(Karvath& k, float v) {
     const double x = v;
-    if (!reached(x, 1.024))
+    if (!atLeast(x, 1.024))
         appendSizeLine(k, toText(x * 1000), "KB");
     else
         appendSizeLine(k, toText(v), "MB");
-    if (reached(x, 1024)) {
+    if (atLeast(x, 1024)) {
         appendSizeLine(k, toText(x / 1000), "GB");
         runCleanup(k);
     }
