@@ -168,6 +168,18 @@ Location locate(std::string_view bytes, std::string_view section, std::string_vi
     return where;
 }
 
+// A name whose last byte is a lead byte without its trail byte: in a section
+// line it would take the closing "]" as its trail byte, so the section could
+// never be found again and every write would add it anew.
+bool endsInHalfCharacter(std::string_view s) {
+    bool half = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        half = isLeadByte(s[i]) && i + 1 == s.size();
+        if (isLeadByte(s[i])) ++i;
+    }
+    return half;
+}
+
 bool hasLineBreakOrNul(std::string_view s) {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
@@ -198,8 +210,8 @@ bool writeSetting(Platform& os, const std::string& path, const std::string& sect
                   const std::string& key, const std::string& value) {
     const std::string_view sectionName = trim(section);
     const std::string_view keyName = trim(key);
-    if (sectionName.empty() || keyName.empty() || hasLineBreakOrNul(section) ||
-        hasLineBreakOrNul(key) || hasLineBreakOrNul(value) ||
+    if (sectionName.empty() || keyName.empty() || endsInHalfCharacter(sectionName) ||
+        hasLineBreakOrNul(section) || hasLineBreakOrNul(key) || hasLineBreakOrNul(value) ||
         keyName.find('=') != std::string_view::npos || keyName.front() == '[') {
         return false;
     }

@@ -19,7 +19,8 @@ std::string readSetting(Platform& os, const std::string& path, const std::string
 // last line of its section, or adds the section with the key at the end of the
 // file. Every other line keeps its bytes. The file is replaced as a whole, so an
 // interrupted write leaves the old file. False when nothing could be written;
-// the file is then unchanged. Names and values holding a line break are refused.
+// the file is then unchanged. Names and values holding a line break are refused,
+// and so is a section name ending in half a two-byte character.
 bool writeSetting(Platform& os, const std::string& path, const std::string& section,
                   const std::string& key, const std::string& value);
 
