@@ -292,7 +292,7 @@ public:
             case 0x6D: {  // FLTN
                 std::uint8_t max = 0;
                 std::uint8_t len = 0;
-                if (!u8(max) || !u8(len) || !need(len)) return false;
+                if (!u8(max) || !u8(len) || len > 8 || !need(len)) return false;  // 1-8 bytes
                 if (len != 0) p.value = integer(len);
                 at_ += len;
                 return true;
