@@ -4,6 +4,8 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <stdlib.h>
+
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -292,7 +294,14 @@ bool drain(SQLHSTMT stmt) {
 
 }  // namespace
 
-OdbcSession::OdbcSession(Platform& platform) : platform_(platform) {}
+OdbcSession::OdbcSession(Platform& platform) : platform_(platform) {
+    // FreeTDS, when not told which protocol to speak, retries a login that
+    // timed out in Sybase's TDS 5.0, and its logout from a server that never
+    // answers then waits for ever: a silent server would hang the program
+    // past every timeout. SQL Server speaks TDS 7, so say so, unless the
+    // user's environment has chosen a version already.
+    ::setenv("TDSVER", "7.4", 0);
+}
 
 OdbcSession::~OdbcSession() { closeConnection(); }
 
