@@ -162,7 +162,7 @@ start_karvath() {
 
 # Visible top-level windows of the program, the main window's caption starting
 # with "Karvath v".
-main_window() { xdotool search --onlyvisible --name '^Karvath v' 2>/dev/null | head -n1; }
+main_window() { xdotool search --onlyvisible --name '^Karvath v' 2>/dev/null | head -n1 || true; }
 program_windows() { xdotool search --onlyvisible --class "$EXE_NAME" 2>/dev/null || true; }
 have_main_window() { [ -n "$(main_window)" ]; }
 alive() { kill -0 "$KARVATH_PID" 2>/dev/null || fail "Karvath ended unexpectedly"; }
