@@ -56,8 +56,15 @@ int main(int argc, char** argv) {
     sink.view = &view;
     view.setEventSink(&sink);
     view.loadWindow(Window::Main, false);
+    // KARVATH_SHOW_CHOOSER=1 opens the chooser over it as 按钮_获取本机ip does.
+    if (std::getenv("KARVATH_SHOW_CHOOSER")) {
+        QTimer::singleShot(300, [&] { view.loadWindow(Window::Chooser, true); });
+    }
     // Ends by itself after the given milliseconds (default 5000).
     const char* env = std::getenv("KARVATH_SHOW_MS");
-    QTimer::singleShot(env ? std::atoi(env) : 5000, [&] { view.destroyWindow(Window::Main); });
+    QTimer::singleShot(env ? std::atoi(env) : 5000, [&] {
+        view.destroyWindow(Window::Chooser);
+        view.destroyWindow(Window::Main);
+    });
     return view.runEventLoop();
 }
