@@ -34,9 +34,10 @@ rm -f "$OUT"/*.png "$OUT"/*.txt "$OUT"/*.ini "$OUT"/*.log
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/karvath-life.XXXXXX")
 RUN=$WORK/run  # the directory the program runs from: settings and log.txt appear here
 mkdir -p "$RUN" "$WORK/data"
-# A name of its own, so that no other Karvath on this machine counts as a
-# running copy and refuses this one ("程序已经启动").
-EXE_NAME=karvath-life
+# A name of its own for each run, so that no other Karvath on this machine
+# (another run of this test included) counts as a running copy of this one and
+# makes it refuse to start ("程序已经启动").
+EXE_NAME=karvath-life-${WORK##*.}
 cp "$KARVATH_EXE" "$RUN/$EXE_NAME"
 SETTINGS="$RUN/配置文件.ini"
 ACTIVITY="$RUN/log.txt"
