@@ -82,15 +82,21 @@ void runCleanup(Karvath& k) {
     advance(k, 10);
     // A failed statement is not a reason to skip the rest: the last one puts
     // the database back into full recovery.
+    bool simple = false;
     for (std::size_t i = 0; i < 3; ++i) {
-        k.db.executeStatement(statements[i]);
+        const bool ran = k.db.executeStatement(statements[i]);
+        if (i == 0) simple = ran;
         advance(k, 20);
         k.view.waitProcessingEvents(500);
     }
-    k.db.executeStatement(statements[3]);
+    const bool full = k.db.executeStatement(statements[3]);
     k.view.setPosition(进度条1, 100);
 
     refreshLogStatus(k);
+    // The session went away after the switch to simple recovery (a dropped
+    // connection, unattended mode switched off during a wait): the refresh has
+    // opened a new one, and the database must not stay in simple recovery.
+    if (simple && !full) k.db.executeStatement(statements[3]);
     const float after = measure(k, local, database);
 
     k.view.setText(按钮_一键清理, "清理完成");

@@ -125,7 +125,11 @@ TEST_F(Cleanup, AFailingStatementDoesNotStopTheOthers) {
         db.failingStatements = {failing};
         localShop(2048 * 1024, 2048 * 1024);
         view.click(按钮_一键清理);
-        EXPECT_EQ(db.statements, kShopStatements);
+        // Full recovery refused after simple recovery went through: tried once
+        // more after the refresh, so the database is not left in simple recovery.
+        Texts expected = kShopStatements;
+        if (failing == kShopStatements[3]) expected.push_back(kShopStatements[3]);
+        EXPECT_EQ(db.statements, expected);
         EXPECT_EQ(view.state(进度条1).position, 100);
         EXPECT_TRUE(view.state(按钮_一键清理).enabled);
     }
