@@ -3,7 +3,6 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
-
 #include <stdlib.h>
 
 #include <climits>
