@@ -589,7 +589,9 @@ int QtView::addItem(Control c, const std::string& text) {
 // The empty prefix begins every text, so it selects the first item.
 int QtView::selectByText(Control c, const std::string& prefix) {
     auto* combo = qobject_cast<QComboBox*>(widget(c));
-    if (!combo) return -1;
+    // The empty text names no item: selecting the first one would show a
+    // database that nobody chose.
+    if (!combo || prefix.empty()) return -1;
     const QString p = fromGbk(prefix);
     for (int i = 0; i < combo->count(); ++i) {
         if (startsWithIgnoringAsciiCase(combo->itemText(i), p)) {

@@ -30,8 +30,7 @@ class TopWindow;
 // operations do raises one. Texts cross as GBK bytes both ways.
 //
 // Choices this implementation makes:
-// - selectByText with the empty text selects the first item (every text
-//   begins with it); -1 when the box is empty.
+// - selectByText with the empty text selects nothing and gives -1.
 // - getText of 编辑框_log gives back exactly the bytes set and appended; the
 //   box shows their "\r\n" (or a lone "\r") as one line break.
 // - A tray menu choice reaches menuSelected after popupTrayMenu has returned,

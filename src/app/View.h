@@ -34,7 +34,9 @@ public:
     virtual std::string itemText(Control c, int index) = 0;        // empty when out of range
     virtual void clearItems(Control c) = 0;
     virtual int addItem(Control c, const std::string& text) = 0;   // index, or -1
-    virtual int selectByText(Control c, const std::string& prefix) = 0;  // index, or -1 (no change)
+    // The first item whose text begins with the prefix, ASCII letters compared
+    // without regard to case; -1 and no change when none does or the prefix is empty.
+    virtual int selectByText(Control c, const std::string& prefix) = 0;
 
     // The list view.
     virtual void clearRows(Control c) = 0;

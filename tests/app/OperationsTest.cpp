@@ -73,7 +73,7 @@ TEST_F(OperationsTest, SelectByTextTakesTheFirstItemBeginningWithThePrefix) {
         int selectedAfter;
     } cases[] = {
         {"ma", 0, 0}, {"MOD", 1, 1},    {"x", -1, 1}, {"Masterful", -1, 1},
-        {"销", 2, 2}, {"MASTER", 0, 0}, {"", 0, 0},
+        {"销", 2, 2}, {"MASTER", 0, 0}, {"", -1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.prefix);

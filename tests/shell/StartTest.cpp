@@ -152,6 +152,16 @@ TEST_F(StartTest, SavedDatabaseMissingOnServerKeepsSelectionEmptyButName) {
     EXPECT_EQ(state.selectedDatabase, "Gone");
 }
 
+TEST_F(StartTest, NoSavedDatabaseSelectsNothingSoACleanupAsksForOne) {
+    saveSettings("[配置]\r\nip=h\r\n用户名=sa\r\n密码=pw\r\n是否挂机=是\r\n");
+    db.setDatabases({{"master", "/data/master_log.ldf", 100}});
+    start();
+    EXPECT_EQ(view.currentIndex(组合框_库名), -1);
+    view.click(按钮_一键清理);
+    EXPECT_EQ(view.messageTexts(), std::vector<std::string>{"请指定数据库"});
+    EXPECT_TRUE(db.statements.empty());
+}
+
 TEST_F(StartTest, FailedUnattendedReconnectIsSilent) {
     saveSettings("[配置]\r\nip=10.0.0.5\r\n用户名=sa\r\n密码=pw\r\n是否挂机=是\r\n");
     db.loginsSucceed = false;

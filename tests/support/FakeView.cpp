@@ -192,6 +192,7 @@ int FakeView::addItem(Control c, const std::string& text) {
 }
 int FakeView::selectByText(Control c, const std::string& prefix) {
     ControlState& s = controls_[c];
+    if (prefix.empty()) return -1;
     for (size_t i = 0; i < s.items.size(); ++i) {
         if (startsWithIgnoringAsciiCase(s.items[i], prefix)) {
             s.selected = static_cast<int>(i);
