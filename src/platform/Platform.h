@@ -40,6 +40,10 @@ public:
     virtual std::string tempDirectory() = 0;   // with its trailing separator, empty on failure
     virtual std::string executablePath() = 0;  // full path of the running executable
 
+    // Sets a variable of this process's environment unless it is set already
+    // (the ODBC driver reads its defaults there).
+    virtual void setEnvironmentDefault(const std::string& name, const std::string& value) = 0;
+
     // Start at logon for the current user.
     virtual bool registerAtLogon(const std::string& executablePath) = 0;
     virtual void unregisterAtLogon() = 0;

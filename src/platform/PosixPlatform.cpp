@@ -361,3 +361,7 @@ void PosixPlatform::unregisterAtLogon() {
     const std::string file = autostartFile();
     if (!file.empty()) ::unlink(file.c_str());
 }
+
+void PosixPlatform::setEnvironmentDefault(const std::string& name, const std::string& value) {
+    ::setenv(name.c_str(), value.c_str(), 0);
+}

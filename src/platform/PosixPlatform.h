@@ -31,6 +31,7 @@ public:
     std::string tempDirectory() override;
     std::string executablePath() override;
 
+    void setEnvironmentDefault(const std::string& name, const std::string& value) override;
     bool registerAtLogon(const std::string& executablePath) override;
     void unregisterAtLogon() override;
 

@@ -3,7 +3,6 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
-#include <stdlib.h>
 
 #include <climits>
 #include <cstring>
@@ -299,7 +298,7 @@ OdbcSession::OdbcSession(Platform& platform) : platform_(platform) {
     // answers then waits for ever: a silent server would hang the program
     // past every timeout. SQL Server speaks TDS 7, so say so, unless the
     // user's environment has chosen a version already.
-    ::setenv("TDSVER", "7.4", 0);
+    platform_.setEnvironmentDefault("TDSVER", "7.4");
 }
 
 OdbcSession::~OdbcSession() { closeConnection(); }

@@ -72,6 +72,10 @@ public:
     std::string computerName() override { return computer; }
     std::string tempDirectory() override { return temp; }
     std::string executablePath() override { return exe; }
+    std::map<std::string, std::string> environment;
+    void setEnvironmentDefault(const std::string& name, const std::string& value) override {
+        environment.emplace(name, value);
+    }
     bool registerAtLogon(const std::string& path) override {
         if (autostartFails) return false;
         autostart = path;
