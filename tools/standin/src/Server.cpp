@@ -51,7 +51,16 @@ std::string escapeField(std::string_view s) {
                 out += "\\r";
                 break;
             default:
-                out += c;
+                // Other control characters (FreeTDS sends "host\0port" as the
+                // server name) as \xHH, so the log stays text.
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+                    static const char kHex[] = "0123456789abcdef";
+                    out += "\\x";
+                    out += kHex[(static_cast<unsigned char>(c) >> 4) & 0xf];
+                    out += kHex[static_cast<unsigned char>(c) & 0xf];
+                } else {
+                    out += c;
+                }
         }
     }
     return out;

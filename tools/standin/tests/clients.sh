@@ -70,4 +70,7 @@ case "$client" in
 esac
 
 grep -q "^LOGIN	.*	sa	wrong	" "$work/events.log" || fail "the event log lacks the refused login"
+# The event log stays text: control characters inside fields are escaped.
+[ "$(tr -d '\000' <"$work/events.log" | wc -c)" = "$(wc -c <"$work/events.log")" ] ||
+  fail "the event log holds a NUL byte"
 echo "OK: $client"
