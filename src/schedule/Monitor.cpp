@@ -7,6 +7,7 @@
 #include "core/Settings.h"
 #include "platform/Platform.h"
 #include "sql/Cleanup.h"
+#include "sql/CleanupText.h"
 #include "sql/LogStatus.h"
 #include "sql/LogText.h"
 #include "sql/SqlSession.h"
@@ -14,35 +15,22 @@
 namespace {
 
 // The clock is read anew for each line.
-void appendSizeLine(Karvath& k, const std::string& number, const char* unit) {
-    k.view.appendText(编辑框_log, timeText(currentTime(k.os)) + "  " + k.state.selectedDatabase +
-                                      "检测到日志大小" + number + unit + "\r\n");
+void appendSizeLines(Karvath& k, const std::vector<std::string>& amounts) {
+    for (const std::string& amount : amounts)
+        k.view.appendText(编辑框_log, timeText(currentTime(k.os)) + "  " + k.state.selectedDatabase +
+                                          "检测到日志大小" + amount);
 }
 
 }  // namespace
 
 void reportLocalLogSize(Karvath& k, float v) {
-    const double x = v;
-    if (!atLeast(x, 1024))
-        appendSizeLine(k, toText(v), "KB");
-    else
-        appendSizeLine(k, toText(x / 1000), "MB");
-    if (atLeast(x, 1048576)) {
-        appendSizeLine(k, toText(x / 1000000), "GB");
-        runCleanup(k);
-    }
+    appendSizeLines(k, localSizeAmounts(v));
+    if (atLeast(v, 1048576)) runCleanup(k);
 }
 
 void reportRemoteLogSize(Karvath& k, float v) {
-    const double x = v;
-    if (!atLeast(x, 1.024))
-        appendSizeLine(k, toText(x * 1000), "KB");
-    else
-        appendSizeLine(k, toText(v), "MB");
-    if (atLeast(x, 1024)) {
-        appendSizeLine(k, toText(x / 1000), "GB");
-        runCleanup(k);
-    }
+    appendSizeLines(k, remoteSizeAmounts(v));
+    if (atLeast(v, 1024)) runCleanup(k);
 }
 
 void monitorCheck(Karvath& k) {

@@ -38,26 +38,33 @@ std::vector<std::string> cleanupStatements(std::string_view database) {
     };
 }
 
-std::vector<std::string> localFreedAmounts(float freed) {
+std::vector<std::string> localSizeAmounts(float kilobytes) {
+    const double x = kilobytes;
     std::vector<std::string> amounts;
-    if (!atLeast(freed, 1024)) amounts.push_back(toText(freed) + "KB\r\n");
-    if (atLeast(freed, 1024))
-        amounts.push_back(toText(static_cast<double>(freed) / 1000) + "MB\r\n");
-    if (atLeast(freed, 1048576))
-        amounts.push_back(toText(static_cast<double>(freed) / 1000000) + "GB\r\n");
+    if (!atLeast(x, 1024))
+        amounts.push_back(toText(kilobytes) + "KB\r\n");
+    else
+        amounts.push_back(toText(x / 1000) + "MB\r\n");
+    if (atLeast(x, 1048576)) amounts.push_back(toText(x / 1000000) + "GB\r\n");
     return amounts;
 }
 
+std::vector<std::string> remoteSizeAmounts(float megabytes) {
+    const double x = megabytes;
+    std::vector<std::string> amounts;
+    if (!atLeast(x, 1.024))
+        amounts.push_back(toText(x * 1000) + "KB\r\n");
+    else
+        amounts.push_back(toText(megabytes) + "MB\r\n");
+    if (atLeast(x, 1024)) amounts.push_back(toText(x / 1000) + "GB\r\n");
+    return amounts;
+}
+
+std::vector<std::string> localFreedAmounts(float freed) { return localSizeAmounts(freed); }
+
 std::vector<std::string> remoteFreedAmounts(float before, float after) {
     if (std::trunc(before) == std::trunc(after)) return {"0KB\r\n"};
-    const float freed = difference(before, after);
-    std::vector<std::string> amounts;
-    if (!atLeast(freed, 1.024))
-        amounts.push_back(toText(static_cast<double>(freed) * 1000) + "KB\r\n");
-    if (atLeast(freed, 1.024)) amounts.push_back(toText(freed) + "MB\r\n");
-    if (atLeast(freed, 1024))
-        amounts.push_back(toText(static_cast<double>(freed) / 1000) + "GB\r\n");
-    return amounts;
+    return remoteSizeAmounts(difference(before, after));
 }
 
 void runCleanup(Karvath& k) {
